@@ -1,0 +1,264 @@
+#pragma once
+// THexEditor: a control that shows a byte buffer as rows of an address, the
+// byte values (hexadecimal bytes or decimal groups) and the characters, lets
+// the user move a cursor and type over bytes, records every change for undo
+// and redo, searches the buffer and loads and saves whole files.
+//
+// Colours are 0x00BBGGRR values. Events are Qt signals raised synchronously
+// with the control as first argument; an unconnected signal is simply not
+// heard. The host owns the optional scroll bar; the control only writes its
+// maximum, value and page step and reads its value when it paints.
+#include <QPointer>
+#include <QScrollBar>
+#include <QWidget>
+
+#include <memory>
+
+#include "Changelog.h"
+
+class QTreeWidget;
+class QAction;
+class QIODevice;
+class TCanvas;
+struct THitList;
+struct THitRow;
+
+class THexEditor : public QWidget
+{
+    Q_OBJECT
+    Q_PROPERTY(unsigned Color READ Color WRITE SetColor)
+    Q_PROPERTY(int DoRed READ DoRed WRITE SetDoRed)
+    Q_PROPERTY(int DoGreen READ DoGreen WRITE SetDoGreen)
+    Q_PROPERTY(int DoBlue READ DoBlue WRITE SetDoBlue)
+    Q_PROPERTY(int BarWidth READ BarWidth WRITE SetBarWidth)
+    Q_PROPERTY(int BytesPerLine READ BytesPerLine WRITE SetBytesPerLine)
+    Q_PROPERTY(int BytesPerGroup READ BytesPerGroup WRITE SetBytesPerGroup)
+    Q_PROPERTY(int ByteDigits READ ByteDigits WRITE SetByteDigits)
+    Q_PROPERTY(int BaseBytes READ BaseBytes WRITE SetBaseBytes)
+    Q_PROPERTY(int BaseOffset READ BaseOffset WRITE SetBaseOffset)
+    Q_PROPERTY(bool ReadOnly READ ReadOnly WRITE SetReadOnly)
+    Q_PROPERTY(int CursorPanel READ CursorPanel WRITE SetCursorPanel)
+    Q_PROPERTY(int CursorOffset READ GetCursorOffset WRITE SetCursorOffset)
+    Q_PROPERTY(int CursorStyle READ CursorStyle WRITE SetCursorStyle)
+    Q_PROPERTY(unsigned ColorByte READ ColorByte WRITE SetColorByte)
+    Q_PROPERTY(unsigned ColorCursor READ ColorCursor WRITE SetColorCursor)
+    Q_PROPERTY(unsigned ColorChange READ ColorChange WRITE SetColorChange)
+    Q_PROPERTY(unsigned ColorAscii READ ColorAscii WRITE SetColorAscii)
+    Q_PROPERTY(int PolkaDots READ PolkaDots WRITE SetPolkaDots)
+
+public:
+    enum { DataBlockSize = 1024, TextSize = 1024, DotCount = 30 };
+    // Results of LoadFromFile and SaveToFile.
+    enum { frOk = 0, frReadShort = 1, frWriteShort = 2, frCannotOpen = 3 };
+
+    explicit THexEditor(QWidget* parent = nullptr);
+    ~THexEditor() override;
+
+    // ---- published properties ------------------------------------------
+    unsigned Color() const { return FColor; }
+    void SetColor(unsigned value);
+    int DoRed() const { return FDoRed; }
+    void SetDoRed(int value);
+    int DoGreen() const { return FDoGreen; }
+    void SetDoGreen(int value);
+    int DoBlue() const { return FDoBlue; }
+    void SetDoBlue(int value);
+    int BarWidth() const { return FBarWidth; }
+    void SetBarWidth(int value);
+    int BytesPerLine() const { return FBytesPerLine; }
+    void SetBytesPerLine(int value);
+    int BytesPerGroup() const { return FBytesPerGroup; }
+    void SetBytesPerGroup(int value);
+    int ByteDigits() const { return FByteDigits; }
+    void SetByteDigits(int value);
+    int BaseBytes() const { return FBaseBytes; }
+    void SetBaseBytes(int value);
+    int BaseOffset() const { return FBaseOffset; }
+    void SetBaseOffset(int value);
+    bool ReadOnly() const { return FReadOnly; }
+    void SetReadOnly(bool value) { FReadOnly = value; }
+    QScrollBar* ScrollBar() const { return FScrollBar.data(); }
+    void SetScrollBar(QScrollBar* bar) { FScrollBar = bar; }
+    int CursorPanel() const { return FCursorPanel; }
+    void SetCursorPanel(int panel);
+    int GetCursorOffset() const { return FCursorOffset; }
+    void SetCursorOffset(int offset) { MoveCursor(offset); }
+    int CursorStyle() const { return FCursorStyle; }
+    void SetCursorStyle(int value);
+    unsigned ColorByte() const { return FColorByte; }
+    void SetColorByte(unsigned value);
+    unsigned ColorCursor() const { return FColorCursor; }
+    void SetColorCursor(unsigned value);
+    unsigned ColorChange() const { return FColorChange; }
+    void SetColorChange(unsigned value);
+    unsigned ColorAscii() const { return FColorAscii; }
+    void SetColorAscii(unsigned value);
+    int PolkaDots() const { return FPolkaDots; }
+    void SetPolkaDots(int value);
+
+    // ---- read access for the host --------------------------------------
+    const unsigned char* Data() const { return FData; }
+    int DataSize() const { return FDataSize; }
+    bool Dirty() const { return FDirty != 0; }
+    const char* FileName() const { return FFileName; }
+    const char* Message() const { return FMessage; }
+    const TChangeLog& ChangeLog() const { return *FChangeLog; }
+    int VisibleRows() const { return FVisibleRows; }
+    int FirstVisible() const { return FFirstVisible; }
+    int LastVisible() const { return FLastVisible; }
+
+    // ---- data, files and change log ------------------------------------
+    void FreeData();
+    void AllocData(int size);
+    void SetSize(int size);
+    void SetNull();
+    void SetNotLoaded();
+    void DataChange();
+    void SetDirty(int dirty);
+    void ChangeFileName(const char* name);
+    int LoadFromFile(const char* name);
+    int SaveToFile(const char* name);
+    void ResetCursor();
+    void ResetOffset();
+    unsigned char GetByte(int offset) const;
+    void SetByte(int offset, unsigned char value);
+    unsigned GetWord(int offset) const;
+    void SetWord(int offset, unsigned value);
+    unsigned char GetCursorByte() const { return GetByte(FCursorOffset); }
+    void SetCursorByte(unsigned char value);
+    unsigned GetCursorWord() const { return GetWord(FCursorOffset); }
+    void SetCursorWord(unsigned value);
+    void Undo();
+    void Redo();
+    void ChangeLogUpdate();
+
+    // ---- input and cursor ----------------------------------------------
+    // Navigation keys use Qt's key codes; the modifiers are ignored.
+    void KeyDown(int& key, Qt::KeyboardModifiers shift);
+    // Character codes 32..127 are typed; all others are ignored.
+    void KeyPress(char& ch);
+    void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    int GetMouseOffset(int x, int y) const;
+    void MoveCursor(int offset);
+    void ProcessInput(char ch);
+    void ProcessBytesInput(char ch);
+    void ProcessHexInput(char ch);
+    void ProcessDecimalInput(char ch);
+    void ProcessCharInput(char ch);
+    void FormatOffset(int offset, char* out);
+    int DecodeOffset(const char* text);
+
+    // One blink step; the host calls it from a timer.
+    void AnimateCursor();
+
+    // search: defined in Hexsearch.cpp
+    enum { smText = 1, smDecimal = 2, smHex = 3 };
+    enum { sfMatchCase = 1, sfFromCursor = 4 };
+    int FindFirst(const char* text, int mode, int flags);
+    int FindNext();
+    int FindNextAscii();
+    int FindNextDecimal();
+    int FindNextHex();
+    // change-log presentation: defined in Hexlogview.cpp
+    void ChangeLogToListView(QTreeWidget* view);
+    void RedoLogToListView(QTreeWidget* view);
+    void ChangeLogToMenuItem(QAction* undoItem, QAction* redoItem);
+    void FormatChangeEntry(const TChangeEntry* entry, const char* name, char* out);
+    void FormatByte(unsigned value, char* out);
+    void FormatWord(unsigned value, char* out);
+    void GetWordText(int offset, char* out);
+    void GetRowAscii(int offset, char* out);
+
+signals:
+    void OnCursorChange(QObject* sender, int newOffset);
+    void OnSizeChange(QObject* sender, int newSize);
+    void OnDirtyChange(QObject* sender, bool newDirty);
+    void OnFileNameChange(QObject* sender, const char* newFileName);
+    void OnCursorByteChange(QObject* sender);
+    void OnRowWidthChange(QObject* sender);
+    void OnChangeLogUpdate(QObject* sender);
+
+protected:
+    // ---- Qt event plumbing ---------------------------------------------
+    bool event(QEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    bool focusNextPrevChild(bool next) override;
+
+    // Writes one block of a save; returns the bytes written or -1. A seam for
+    // tests that need a save to fail part way.
+    virtual qint64 WriteBlock(QIODevice& file, const char* data, qint64 size);
+
+    // ---- painting --------------------------------------------------------
+    void Paint();
+    int PaintRow(int offset);
+    void PaintBackground();
+    void PaintFrame();
+    void PaintMessage(const char* text);
+    void PaintAddress(int offset);
+    void PaintHexBytes(int offset);
+    void PaintDecimalBytes(int offset);
+    void PaintHex(int value, int digits);
+    void PaintDecimal(unsigned value, int digits);
+    void PaintByte(int value);
+    void PaintChar(unsigned char c, int width);
+    static char FormatChar(unsigned char c);
+    void PaintBlankByte();
+    void PaintBlankDecimal();
+    void PaintBlankChar();
+    void PaintSpace();
+    void PaintLeftBorder();
+    void PaintRightBorder();
+    void PaintAddrBytesSeperator();
+    void PaintBytesCharsSeperator();
+    void PaintVertBar(int barWidth, int slotWidth);
+    void PaintByteCursor(int cellX, int rowY, int digit);
+    void PaintCharCursor(int cellX, int rowY);
+    void PaintCursor(int on);
+    void PaintHorizBar(int height);
+    void PaintBar(int count, int width);
+    // Sets the font colour for the cell at `offset` in `panel`; returns the
+    // colour it replaced.
+    unsigned SetCellColor(int offset, int panel);
+
+    // ---- state -----------------------------------------------------------
+    unsigned FColor = 0;
+    int FDoRed = 0, FDoGreen = -1, FDoBlue = 255, FBarWidth = 6;
+    int FBytesPerLine = 16, FBytesPerGroup = 4, FByteDigits = 2;
+    int FBaseBytes = 16, FBaseOffset = 16;
+    bool FReadOnly = false;
+    QPointer<QScrollBar> FScrollBar;
+    int FCursorPanel = 1, FCursorStyle = 0;
+    unsigned FColorByte = 0, FColorCursor = 0, FColorChange = 0, FColorAscii = 0;
+    int FPolkaDots = 0;
+
+    unsigned char* FData = nullptr;
+    int FDataSize = 0;
+    unsigned char* FSampleData = nullptr;
+    unsigned char* FNullData = nullptr;
+    int FDirty = 0;
+    char FFileName[TextSize] = {};
+    char FMessage[TextSize] = {};
+    std::unique_ptr<TChangeLog> FChangeLog;
+    int FLogSuppress = 0;
+
+    int FCursorOffset = 5, FDigit = 0, FBlinkPhase = 0;
+    int FCursorX = -1, FCursorY = -1, FCursorWidth = 0;
+    int FFirstVisible = 0, FLastVisible = 0, FVisibleRows = 0;
+    int FCellDigits = 2, FInputDigits = 2, FCursorStep = 1;
+    int FRowWidth = 0, FRowWidthChanged = 0;
+    int FPaintX = 0, FPaintY = 0, FCellWidth = 0, FRowHeight = 0;
+    int FAddrSeparatorX = -1, FCharSeparatorX = -1;
+    std::unique_ptr<THitList> FHitList;
+    THitRow* FHitRow = nullptr;
+    int FHitRowHeight = -1; // row height the hit list was filled with
+    int FDotPos[DotCount][2] = {};
+    int FDotVel[DotCount][2] = {};
+    TCanvas* FCanvas = nullptr; // valid only while painting
+
+    char FSearchText[TextSize] = {};
+    int FSearchPos = -1;
+    int FSearchMode = 0;
+    int FSearchFlags = 0;
+};
