@@ -1,0 +1,157 @@
+// THexEditor: the change log shown in the host's controls (a report-style
+// tree widget for either stack, captions of the Undo and Redo actions) and
+// the value texts those are made of.
+//
+// Text outputs other than GetRowAscii's must hold TextSize (1024) bytes;
+// every text written here is cut to fit.
+#include "Hexcontrol.h"
+
+#include <QAction>
+#include <QTreeWidget>
+
+#include <cstdio>
+
+namespace {
+
+// Entries shown at most in one list.
+const int ListRows = 256;
+
+const char UndoName[] = "Undo";
+const char RedoName[] = "Redo";
+
+QTreeWidgetItem* NewLogItem(const TChangeEntry& entry)
+{
+    char text[32];
+    auto* item = new QTreeWidgetItem;
+    std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(entry.Offset));
+    item->setText(0, QString::fromLatin1(text));
+    if (entry.Kind == TChangeLog::ckByte)
+        item->setText(1, QStringLiteral("byte"));
+    else if (entry.Kind == TChangeLog::ckWord)
+        item->setText(1, QStringLiteral("word"));
+    std::snprintf(text, sizeof text, "%02X", entry.OldValue);
+    item->setText(2, QString::fromLatin1(text));
+    std::snprintf(text, sizeof text, "%02X", entry.NewValue);
+    item->setText(3, QString::fromLatin1(text));
+    return item;
+}
+
+// The newest ListRows entries, oldest first, the last row scrolled into
+// view; the view repaints once, at the end.
+void FillLogView(QTreeWidget* view, const TChangeEntry* entries, int count)
+{
+    if (!view)
+        return;
+    const bool updates = view->updatesEnabled();
+    view->setUpdatesEnabled(false);
+    view->clear();
+    const int first = count > ListRows ? count - ListRows : 0;
+    QList<QTreeWidgetItem*> items;
+    items.reserve(count > first ? count - first : 0);
+    for (int i = first; i < count; ++i)
+        items.append(NewLogItem(entries[i]));
+    view->addTopLevelItems(items);
+    if (!items.isEmpty())
+        view->scrollToItem(items.last(), QAbstractItemView::EnsureVisible);
+    view->setUpdatesEnabled(updates);
+}
+
+void SetLogAction(QAction* item, const char* caption, bool enabled)
+{
+    if (!item)
+        return;
+    item->setText(QString::fromLatin1(caption));
+    item->setEnabled(enabled);
+}
+
+} // namespace
+
+void THexEditor::ChangeLogToListView(QTreeWidget* view)
+{
+    FillLogView(view, FChangeLog->UndoEntries, FChangeLog->UndoCount);
+}
+
+void THexEditor::RedoLogToListView(QTreeWidget* view)
+{
+    FillLogView(view, FChangeLog->RedoEntries, FChangeLog->RedoCount);
+}
+
+void THexEditor::ChangeLogToMenuItem(QAction* undoItem, QAction* redoItem)
+{
+    char caption[TextSize];
+    const TChangeLog& log = *FChangeLog;
+    if (log.UndoCount > 0) {
+        FormatChangeEntry(&log.UndoEntries[log.UndoCount - 1], UndoName, caption);
+        SetLogAction(undoItem, caption, true);
+    } else {
+        SetLogAction(undoItem, UndoName, false);
+    }
+    if (log.RedoCount > 0) {
+        FormatChangeEntry(&log.RedoEntries[log.RedoCount - 1], RedoName, caption);
+        SetLogAction(redoItem, caption, true);
+    } else {
+        SetLogAction(redoItem, RedoName, false);
+    }
+}
+
+void THexEditor::FormatChangeEntry(const TChangeEntry* entry, const char* name, char* out)
+{
+    char offsetText[TextSize];
+    char oldText[TextSize] = "";
+    char newText[TextSize] = "";
+    FormatOffset(entry->Offset, offsetText);
+    if (entry->Kind == TChangeLog::ckByte) {
+        FormatByte(entry->OldValue, oldText);
+        FormatByte(entry->NewValue, newText);
+    } else if (entry->Kind == TChangeLog::ckWord) {
+        FormatWord(entry->OldValue, oldText);
+        FormatWord(entry->NewValue, newText);
+    }
+    // A name or group text too long for the output is cut.
+    if (std::snprintf(out, TextSize, "%s %s: %s --> %s", name ? name : "", offsetText, oldText, newText) < 0)
+        out[0] = '\0';
+}
+
+// Values are unsigned: a byte or group read from the buffer is never
+// negative, so decimal texts use %u rather than showing a minus sign for
+// groups of 0x80000000 and above.
+void THexEditor::FormatByte(unsigned value, char* out)
+{
+    if (FBaseBytes == 16)
+        std::snprintf(out, TextSize, "%02X", value);
+    else if (FBaseBytes == 10)
+        std::snprintf(out, TextSize, "%03u", value);
+    else
+        out[0] = '\0';
+}
+
+void THexEditor::FormatWord(unsigned value, char* out)
+{
+    // Zero-fill widths beyond the buffer only add zeros; keep them in range.
+    auto width = [](long long digits) {
+        return static_cast<int>(digits < 0 ? 0 : digits > TextSize - 1 ? TextSize - 1 : digits);
+    };
+    if (FBaseBytes == 16)
+        std::snprintf(out, TextSize, "%0*X", width(2LL * FBytesPerGroup), value);
+    else if (FBaseBytes == 10)
+        std::snprintf(out, TextSize, "%0*u", width(FCellDigits), value);
+    else
+        out[0] = '\0';
+}
+
+void THexEditor::GetWordText(int offset, char* out)
+{
+    FormatWord(GetWord(offset), out);
+}
+
+void THexEditor::GetRowAscii(int offset, char* out)
+{
+    const int count = FBytesPerLine > 0 ? FBytesPerLine : 0;
+    for (int i = 0; i < count; ++i) {
+        // Offsets outside the buffer (or the int range) read as 0.
+        const long long at = static_cast<long long>(offset) + i;
+        const unsigned char c = at >= 0 && at <= INT32_MAX ? GetByte(static_cast<int>(at)) : 0;
+        out[i] = c < 32 ? '.' : static_cast<char>(c);
+    }
+    out[count] = '\0';
+}
