@@ -1,7 +1,11 @@
+#include "Fmorvic.h"
+
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    return 0;
+    TFormMorvic form;
+    form.show();
+    return app.exec();
 }

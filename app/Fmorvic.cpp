@@ -1,0 +1,292 @@
+#include "Fmorvic.h"
+#include "ui_Fmorvic.h"
+
+#include "Formfont.h"
+#include "Numbase.h"
+
+#include <QClipboard>
+#include <QColorDialog>
+#include <QGuiApplication>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPalette>
+#include <QTimer>
+
+#include <cstdio>
+
+const char* const MakerWebAddress = "http://www.dremsel.example/";
+const char* const MakerWebLinkText = "visit www.dremsel.example";
+
+namespace {
+
+// Field texts are strings of 8-bit characters: every byte maps to the one
+// Latin-1 character of the same code and back.
+QByteArray FieldBytes(const QLineEdit* field)
+{
+    return field->text().toLatin1();
+}
+
+void SetFieldBytes(QLineEdit* field, const char* text)
+{
+    field->setText(QString::fromLatin1(text));
+}
+
+QColor ColorFromPlatform(uint32_t colour)
+{
+    // 0x00BBGGRR; the top byte carries no colour on this platform.
+    return QColor(int(colour & 0xFFu), int((colour >> 8) & 0xFFu), int((colour >> 16) & 0xFFu));
+}
+
+uint32_t PlatformFromColor(const QColor& colour)
+{
+    return uint32_t(colour.red()) | (uint32_t(colour.green()) << 8) | (uint32_t(colour.blue()) << 16);
+}
+
+} // namespace
+
+uint32_t DecimalFieldTextToValue(const char* text)
+{
+    while (*text == ' ')
+        ++text;
+    if (*text == '\0')
+        return 0;
+
+    // Hexadecimal forms: "$", "x", "X", "0x" or "0X", then digits only.
+    const char* hex = nullptr;
+    if (*text == '$' || *text == 'x' || *text == 'X')
+        hex = text + 1;
+    else if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        hex = text + 2;
+    if (hex) {
+        if (*hex == '\0')
+            return 0;
+        uint64_t value = 0;
+        for (; *hex; ++hex) {
+            const int d = HexDigitValue(*hex);
+            if (d < 0)
+                return 0;
+            value = (value << 4) | uint64_t(d);
+            if (value > 0xFFFFFFFFull)
+                return 0;
+        }
+        return uint32_t(value);
+    }
+
+    bool negative = false;
+    if (*text == '+' || *text == '-') {
+        negative = *text == '-';
+        ++text;
+    }
+    if (*text < '0' || *text > '9')
+        return 0;
+    uint64_t value = 0;
+    for (; *text; ++text) {
+        if (*text < '0' || *text > '9')
+            return 0;
+        value = value * 10 + uint64_t(*text - '0');
+        if (value > 0xFFFFFFFFull)
+            return 0;
+    }
+    if (negative) {
+        if (value > 0x80000000ull)
+            return 0;
+        return uint32_t(0u - uint32_t(value));
+    }
+    return uint32_t(value);
+}
+
+TFormMorvic::TFormMorvic(QWidget* parent)
+    : QMainWindow(parent)
+    , FUi(std::make_unique<Ui::TFormMorvic>())
+    , FColorDialog(&TFormMorvic::RunColorDialog)
+{
+    FUi->setupUi(this);
+    setFont(FormFont());
+
+    // The spinner's edit is the pad field, with the name its settings and
+    // handlers know it by.
+    FUi->UpDownPadHex->findChild<QLineEdit*>()->setObjectName(QStringLiteral("EditPadHex"));
+
+    FUi->Label4->setText(QString::fromLatin1(MakerWebLinkText));
+    QPalette linkPalette = FUi->Label4->palette();
+    linkPalette.setColor(QPalette::WindowText, Qt::blue);
+    FUi->Label4->setPalette(linkPalette);
+    FUi->Label4->adjustSize();
+
+    PopupMenuTaskbar = new QMenu(this);
+    PopupMenuTaskbar->setObjectName(QStringLiteral("PopupMenuTaskbar"));
+    PopupMenuTaskbar->addAction(FUi->Open1);
+    PopupMenuTaskbar->addAction(FUi->N4);
+    PopupMenuTaskbar->addAction(FUi->MenuItem1);
+
+    TimerStartup = new QTimer(this);
+    TimerStartup->setObjectName(QStringLiteral("TimerStartup"));
+    TimerStartup->setInterval(100);
+
+    // Fixed size: the client area of the layout plus the menu bar.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    const auto bindField = [this](QLineEdit* field) {
+        connect(field, &QLineEdit::textChanged, this, [this, field] { InspectorChange(field); });
+    };
+    bindField(FUi->EditInspectBinary);
+    bindField(FUi->EditInspectDecimal);
+    bindField(FUi->EditInspectHex);
+    bindField(FUi->EditInspectOctal);
+    bindField(FUi->EditInspectAscii);
+    connect(FUi->UpDownPadHex, &QSpinBox::textChanged, this,
+        [this] { EditPadHexChange(FUi->UpDownPadHex); });
+
+    const auto bindButton = [this](QPushButton* button, void (TFormMorvic::*handler)(QObject*)) {
+        connect(button, &QPushButton::clicked, this, [this, button, handler] { (this->*handler)(button); });
+    };
+    bindButton(FUi->Button1, &TFormMorvic::Button1Click);
+    bindButton(FUi->Button2, &TFormMorvic::Button2Click);
+    bindButton(FUi->Button3, &TFormMorvic::Button3Click);
+    bindButton(FUi->Button4, &TFormMorvic::Button4Click);
+    bindButton(FUi->Button5, &TFormMorvic::Button5Click);
+    bindButton(FUi->ButtonEndianFlip32, &TFormMorvic::ButtonEndianFlip32Click);
+    bindButton(FUi->ButtonEndianFlip24, &TFormMorvic::ButtonEndianFlip24Click);
+    bindButton(FUi->ButtonEndianFlip16, &TFormMorvic::ButtonEndianFlip16Click);
+    bindButton(FUi->ButtonPickColor, &TFormMorvic::ButtonColorPick);
+
+    FormCreate();
+}
+
+TFormMorvic::~TFormMorvic() = default;
+
+void TFormMorvic::FormCreate()
+{
+    FUpdateDepth = 0;
+    FValue = 0;
+    InspectorChange(nullptr);
+}
+
+void TFormMorvic::SetColorDialog(TColorDialogFunc dialog)
+{
+    FColorDialog = dialog ? std::move(dialog) : TColorDialogFunc(&TFormMorvic::RunColorDialog);
+}
+
+int TFormMorvic::PadWidth() const
+{
+    const int position = FUi->UpDownPadHex->value();
+    return position < 0 ? 0 : (position > 16 ? 16 : position);
+}
+
+void TFormMorvic::SetSwatchColor(uint32_t colour)
+{
+    QPalette palette = FUi->PanelRGB->palette();
+    palette.setColor(QPalette::Window, ColorFromPlatform(colour));
+    FUi->PanelRGB->setPalette(palette);
+}
+
+void TFormMorvic::InspectorChange(QObject* Sender)
+{
+    const int pad = PadWidth();
+    // Our own writes below raise change notifications that land here again.
+    if (FUpdateDepth > 0)
+        return;
+    ++FUpdateDepth;
+
+    if (Sender == FUi->EditInspectDecimal)
+        FValue = DecimalFieldTextToValue(FieldBytes(FUi->EditInspectDecimal).constData());
+    else if (Sender == FUi->EditInspectHex)
+        FValue = HexTextToValue(FieldBytes(FUi->EditInspectHex).constData());
+    else if (Sender == FUi->EditInspectBinary)
+        FValue = BinaryTextToValue(FieldBytes(FUi->EditInspectBinary).constData());
+    else if (Sender == FUi->EditInspectOctal)
+        FValue = OctalTextToValue(FieldBytes(FUi->EditInspectOctal).constData());
+    else if (Sender == FUi->EditInspectAscii)
+        FValue = AsciiTextToValue(FieldBytes(FUi->EditInspectAscii).constData());
+
+    // The field being typed into keeps its text exactly as typed.
+    char text[48];
+    if (Sender != FUi->EditInspectDecimal) {
+        std::snprintf(text, sizeof text, "%u", unsigned(FValue));
+        SetFieldBytes(FUi->EditInspectDecimal, text);
+    }
+    if (Sender != FUi->EditInspectHex) {
+        std::snprintf(text, sizeof text, "%0*X", pad, unsigned(FValue));
+        SetFieldBytes(FUi->EditInspectHex, text);
+    }
+    if (Sender != FUi->EditInspectBinary)
+        SetFieldBytes(FUi->EditInspectBinary, ValueToBinary(FValue, 0).c_str());
+    if (Sender != FUi->EditInspectOctal) {
+        std::snprintf(text, sizeof text, "%o", unsigned(FValue));
+        SetFieldBytes(FUi->EditInspectOctal, text);
+    }
+    if (Sender != FUi->EditInspectAscii)
+        SetFieldBytes(FUi->EditInspectAscii, ValueToAscii(FValue).c_str());
+
+    SetSwatchColor(EndianFlip24(FValue));
+    --FUpdateDepth;
+}
+
+void TFormMorvic::EditPadHexChange(QObject*)
+{
+    InspectorChange(nullptr);
+}
+
+void TFormMorvic::CopyField(const QLineEdit* field)
+{
+    QGuiApplication::clipboard()->setText(QString::fromLatin1(FieldBytes(field)));
+}
+
+void TFormMorvic::Button1Click(QObject*) { CopyField(FUi->EditInspectBinary); }
+void TFormMorvic::Button2Click(QObject*) { CopyField(FUi->EditInspectDecimal); }
+void TFormMorvic::Button3Click(QObject*) { CopyField(FUi->EditInspectHex); }
+void TFormMorvic::Button4Click(QObject*) { CopyField(FUi->EditInspectOctal); }
+void TFormMorvic::Button5Click(QObject*) { CopyField(FUi->EditInspectAscii); }
+
+void TFormMorvic::ButtonEndianFlip32Click(QObject*)
+{
+    FValue = EndianFlip32(FValue);
+    InspectorChange(nullptr);
+}
+
+void TFormMorvic::ButtonEndianFlip24Click(QObject*)
+{
+    FValue = EndianFlip24(FValue);
+    InspectorChange(nullptr);
+}
+
+void TFormMorvic::ButtonEndianFlip16Click(QObject*)
+{
+    FValue = EndianFlip16(FValue);
+    InspectorChange(nullptr);
+}
+
+void TFormMorvic::ButtonColorPick(QObject*)
+{
+    const uint32_t current = EndianFlip24(FValue);
+    char entry[32];
+    std::snprintf(entry, sizeof entry, "ColorA=%06X", unsigned(current));
+    uint32_t chosen = 0;
+    if (!FColorDialog(this, current, QStringList{QString::fromLatin1(entry)}, chosen))
+        return;
+    // Red lands in byte 2, green in byte 1, blue in byte 0; byte 3 is 0.
+    FValue = EndianFlip24(chosen & 0x00FFFFFFu);
+    InspectorChange(FUi->PanelRGB);
+}
+
+bool TFormMorvic::RunColorDialog(QWidget* owner, uint32_t initial, const QStringList& customColors,
+    uint32_t& chosen)
+{
+    // Entries "ColorA=..." to "ColorP=..." fill the sixteen custom colour boxes.
+    for (const QString& entry : customColors) {
+        const QByteArray bytes = entry.toLatin1();
+        if (bytes.size() < 8 || !bytes.startsWith("Color") || bytes[6] != '=')
+            continue;
+        const int index = bytes[5] - 'A';
+        if (index < 0 || index >= QColorDialog::customCount())
+            continue;
+        QColorDialog::setCustomColor(index, ColorFromPlatform(HexTextToValue(bytes.constData() + 7)));
+    }
+    QColorDialog dialog(ColorFromPlatform(initial), owner);
+    dialog.setOption(QColorDialog::DontUseNativeDialog);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    chosen = PlatformFromColor(dialog.selectedColor());
+    return true;
+}
