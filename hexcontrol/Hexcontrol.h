@@ -184,7 +184,6 @@ protected:
     void paintEvent(QPaintEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
-    bool focusNextPrevChild(bool next) override;
 
     // Writes one block of a save; returns the bytes written or -1. A seam for
     // tests that need a save to fail part way.
@@ -216,11 +215,19 @@ protected:
     void PaintByteCursor(int cellX, int rowY, int digit);
     void PaintCharCursor(int cellX, int rowY);
     void PaintCursor(int on);
+    // Whether the cursor underline is shown at the current blink phase.
+    bool CursorVisible() const;
     void PaintHorizBar(int height);
     void PaintBar(int count, int width);
     // Sets the font colour for the cell at `offset` in `panel`; returns the
     // colour it replaced.
     unsigned SetCellColor(int offset, int panel);
+    void BuildChangedMask(int first, int count);
+    bool IsChanged(int offset) const;
+    // Repaints at once, or schedules a paint when called from inside one.
+    void Redraw();
+    // Replaces a loaded buffer by `buffer` (owned from now on) of `size` bytes.
+    void AdoptData(unsigned char* buffer, int size);
 
     // ---- state -----------------------------------------------------------
     unsigned FColor = 0;
@@ -253,6 +260,12 @@ protected:
     std::unique_ptr<THitList> FHitList;
     THitRow* FHitRow = nullptr;
     int FHitRowHeight = -1; // row height the hit list was filled with
+    // Offsets of the visible rows that have an undo entry, rebuilt once per
+    // paint so a cell's colour costs no scan of the undo stack.
+    std::unique_ptr<unsigned char[]> FChangedMask;
+    int FChangedMaskSize = 0;
+    int FChangedMaskStart = 0;
+    bool FPainting = false;
     int FDotPos[DotCount][2] = {};
     int FDotVel[DotCount][2] = {};
     TCanvas* FCanvas = nullptr; // valid only while painting
