@@ -1,0 +1,240 @@
+#include "Canvas.h"
+
+#include <QFontMetrics>
+#include <QPaintDevice>
+#include <QPainter>
+#include <QWidget>
+
+#include <algorithm>
+#include <cstdlib>
+
+QColor TColorToQColor(TColor color)
+{
+    const auto c = static_cast<std::uint32_t>(color);
+    return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
+}
+
+TColor QColorToTColor(const QColor& color)
+{
+    const QColor rgb = color.toRgb();
+    return RGBToTColor(rgb.red(), rgb.green(), rgb.blue());
+}
+
+TRect ClientRect(const QWidget* widget)
+{
+    return {0, 0, widget->width(), widget->height()};
+}
+
+TCanvas::TCanvas(QPainter& painter) : FPainter(&painter), FDevice(painter.device())
+{
+    FPainter->setRenderHint(QPainter::Antialiasing, false);
+    FPainter->setRenderHint(QPainter::TextAntialiasing, true);
+    FFont = FPainter->font();
+}
+
+TCanvas::TCanvas(const QPaintDevice* device) : FDevice(device)
+{
+}
+
+void TCanvas::SetFont(const QFont& font)
+{
+    FFont = font;
+}
+
+TFontStyles TCanvas::FontStyle() const
+{
+    TFontStyles s = 0;
+    if (FFont.bold())
+        s |= fsBold;
+    if (FFont.italic())
+        s |= fsItalic;
+    if (FFont.underline())
+        s |= fsUnderline;
+    if (FFont.strikeOut())
+        s |= fsStrikeOut;
+    return s;
+}
+
+void TCanvas::SetFontStyle(TFontStyles style)
+{
+    FFont.setBold(style & fsBold);
+    FFont.setItalic(style & fsItalic);
+    FFont.setUnderline(style & fsUnderline);
+    FFont.setStrikeOut(style & fsStrikeOut);
+}
+
+QRect TCanvas::VisibleArea() const
+{
+    if (!FPainter || !FDevice)
+        return {};
+    QRect device(0, 0, FDevice->width(), FDevice->height());
+    if (FPainter->hasClipping())
+        device = device.intersected(FPainter->clipBoundingRect().toAlignedRect());
+    bool invertible = true;
+    const QTransform inverse = FPainter->deviceTransform().inverted(&invertible);
+    if (!invertible)
+        return {};
+    return inverse.mapRect(device);
+}
+
+// Every pixel run goes through here, clipped to the visible area first so
+// that far-off coordinates never reach QRect arithmetic.
+void TCanvas::FillPixels(int x, int y, int w, int h, TColor color)
+{
+    if (!FPainter || w <= 0 || h <= 0)
+        return;
+    const QRect visible = VisibleArea().adjusted(-1, -1, 1, 1);
+    const long long x1 = std::max<long long>(x, visible.left());
+    const long long y1 = std::max<long long>(y, visible.top());
+    const long long x2 = std::min<long long>(static_cast<long long>(x) + w, static_cast<long long>(visible.right()) + 1);
+    const long long y2 = std::min<long long>(static_cast<long long>(y) + h, static_cast<long long>(visible.bottom()) + 1);
+    if (x1 >= x2 || y1 >= y2)
+        return;
+    FPainter->fillRect(QRect(int(x1), int(y1), int(x2 - x1), int(y2 - y1)), TColorToQColor(color));
+}
+
+// Pixels x1 .. x2 inclusive in either order.
+void TCanvas::HorizontalRun(int x1, int x2, int y, TColor color)
+{
+    const int lo = std::min(x1, x2);
+    const int hi = std::max(x1, x2);
+    const long long w = static_cast<long long>(hi) - lo + 1;
+    FillPixels(lo, y, int(std::min<long long>(w, 0x7FFFFFFF)), 1, color);
+}
+
+void TCanvas::VerticalRun(int x, int y1, int y2, TColor color)
+{
+    const int lo = std::min(y1, y2);
+    const int hi = std::max(y1, y2);
+    const long long h = static_cast<long long>(hi) - lo + 1;
+    FillPixels(x, lo, 1, int(std::min<long long>(h, 0x7FFFFFFF)), color);
+}
+
+void TCanvas::MoveTo(int x, int y)
+{
+    FPenPos = QPoint(x, y);
+}
+
+void TCanvas::LineTo(int x, int y)
+{
+    const QPoint from = FPenPos;
+    FPenPos = QPoint(x, y);
+    if (!FPainter || FPenStyle == psClear || from == FPenPos)
+        return;
+
+    if (from.y() == y) {
+        HorizontalRun(from.x(), x > from.x() ? x - 1 : x + 1, y, FPenColor);
+        return;
+    }
+    if (from.x() == x) {
+        VerticalRun(x, from.y(), y > from.y() ? y - 1 : y + 1, FPenColor);
+        return;
+    }
+
+    // Slanted line: Bresenham from the start, stopping before the end point.
+    const long long dx = std::llabs(static_cast<long long>(x) - from.x());
+    const long long dy = std::llabs(static_cast<long long>(y) - from.y());
+    const QRect visible = VisibleArea();
+    if (dx > 0x10000 || dy > 0x10000) {
+        // Too long to walk pixel by pixel; far beyond any device anyway.
+        QPen pen(TColorToQColor(FPenColor), 0);
+        FPainter->save();
+        FPainter->setPen(pen);
+        FPainter->drawLine(from, FPenPos);
+        FPainter->restore();
+        return;
+    }
+    const int sx = from.x() < x ? 1 : -1;
+    const int sy = from.y() < y ? 1 : -1;
+    long long err = dx - dy;
+    int px = from.x();
+    int py = from.y();
+    const QColor color = TColorToQColor(FPenColor);
+    while (px != x || py != y) {
+        if (visible.contains(px, py))
+            FPainter->fillRect(QRect(px, py, 1, 1), color);
+        const long long e2 = 2 * err;
+        if (e2 > -dy) {
+            err -= dy;
+            px += sx;
+        }
+        if (e2 < dx) {
+            err += dx;
+            py += sy;
+        }
+    }
+}
+
+void TCanvas::FillRect(const TRect& rect)
+{
+    if (FBrushStyle != bsSolid)
+        return;
+    const long long w = static_cast<long long>(rect.Right) - rect.Left;
+    const long long h = static_cast<long long>(rect.Bottom) - rect.Top;
+    if (w <= 0 || h <= 0)
+        return;
+    FillPixels(rect.Left, rect.Top, int(std::min<long long>(w, 0x7FFFFFFF)), int(std::min<long long>(h, 0x7FFFFFFF)),
+               FBrushColor);
+}
+
+void TCanvas::Rectangle(int x1, int y1, int x2, int y2)
+{
+    FillRect({x1, y1, x2, y2});
+    if (FPenStyle == psClear || x2 <= x1 || y2 <= y1)
+        return;
+    HorizontalRun(x1, x2 - 1, y1, FPenColor);
+    HorizontalRun(x1, x2 - 1, y2 - 1, FPenColor);
+    VerticalRun(x1, y1, y2 - 1, FPenColor);
+    VerticalRun(x2 - 1, y1, y2 - 1, FPenColor);
+}
+
+void TCanvas::Ellipse(int x1, int y1, int x2, int y2)
+{
+    if (!FPainter || x2 <= x1 || y2 <= y1)
+        return;
+    FPainter->save();
+    FPainter->setRenderHint(QPainter::Antialiasing, false);
+    if (FPenStyle == psClear)
+        FPainter->setPen(Qt::NoPen);
+    else
+        FPainter->setPen(QPen(TColorToQColor(FPenColor), 0));
+    if (FBrushStyle == bsSolid)
+        FPainter->setBrush(TColorToQColor(FBrushColor));
+    else
+        FPainter->setBrush(Qt::NoBrush);
+    FPainter->drawEllipse(QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1));
+    FPainter->restore();
+}
+
+QSize TCanvas::TextExtent(const QByteArray& text) const
+{
+    const QFontMetrics fm = FDevice ? QFontMetrics(FFont, FDevice) : QFontMetrics(FFont);
+    return QSize(fm.horizontalAdvance(QString::fromLatin1(text)), fm.height());
+}
+
+int TCanvas::TextWidth(const QByteArray& text) const
+{
+    return TextExtent(text).width();
+}
+
+int TCanvas::TextHeight(const QByteArray& text) const
+{
+    return TextExtent(text).height();
+}
+
+void TCanvas::TextOut(int x, int y, const QByteArray& text)
+{
+    if (!FPainter)
+        return;
+    const QFontMetrics fm(FFont, FDevice);
+    const QString s = QString::fromLatin1(text);
+    const int width = fm.horizontalAdvance(s);
+    if (FBrushStyle == bsSolid)
+        FillPixels(x, y, width, fm.height(), FBrushColor);
+    FPainter->save();
+    FPainter->setFont(FFont);
+    FPainter->setPen(TColorToQColor(FFontColor));
+    FPainter->drawText(QPoint(x, y + fm.ascent()), s);
+    FPainter->restore();
+    FPenPos = QPoint(x + width, y);
+}

@@ -1,0 +1,186 @@
+#include "Hittest.h"
+
+#include <QtTest>
+
+#include <memory>
+
+// One band or cell to add: kind 'r' = GetRow(a, b, create), 'c' = add cell
+// {a, b, c, d} to the band got last, 'x' = clear the band got last.
+struct THitStep
+{
+    char Kind;
+    int A, B, C, D;
+};
+using THitSteps = QList<THitStep>;
+Q_DECLARE_METATYPE(THitStep)
+
+class THitTestTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void Find_data();
+    void Find();
+    void GetRowFindsLastMatch();
+    void GetRowWithoutCreateLeavesListUnchanged();
+    void CellsStoredUnchanged();
+    void BandCapacity();
+    void CellCapacity();
+    void NullIsHarmless();
+};
+
+void THitTestTest::Find_data()
+{
+    QTest::addColumn<THitSteps>("steps");
+    QTest::addColumn<QPoint>("point");
+    QTest::addColumn<int>("value"); // -1: none
+    QTest::addColumn<int>("tag");
+
+    const THitSteps twoCells{{'r', 10, 19, 1, 0}, {'c', 0, 9, 100, 0}, {'c', 10, 19, 101, 1}};
+    QTest::newRow("empty list") << THitSteps{} << QPoint(0, 0) << -1 << 0;
+    QTest::newRow("first cell") << twoCells << QPoint(5, 12) << 100 << 0;
+    QTest::newRow("cell right bound inclusive") << twoCells << QPoint(9, 12) << 100 << 0;
+    QTest::newRow("cell left bound inclusive") << twoCells << QPoint(10, 12) << 101 << 1;
+    QTest::newRow("band top inclusive") << twoCells << QPoint(5, 10) << 100 << 0;
+    QTest::newRow("band bottom inclusive") << twoCells << QPoint(5, 19) << 100 << 0;
+    QTest::newRow("above the band") << twoCells << QPoint(5, 9) << -1 << 0;
+    QTest::newRow("below the band") << twoCells << QPoint(5, 20) << -1 << 0;
+    QTest::newRow("right of every cell") << twoCells << QPoint(20, 12) << -1 << 0;
+    QTest::newRow("later cell wins")
+        << THitSteps{{'r', 0, 9, 1, 0}, {'c', 0, 20, 1, 0}, {'c', 5, 8, 2, 0}, {'c', 30, 40, 3, 0}} << QPoint(6, 0)
+        << 2 << 0;
+    QTest::newRow("later band wins")
+        << THitSteps{{'r', 0, 20, 1, 0}, {'c', 0, 9, 1, 0}, {'r', 10, 29, 1, 0}, {'c', 0, 9, 2, 0}} << QPoint(3, 15)
+        << 2 << 0;
+    QTest::newRow("later band wins even without a cell at x")
+        << THitSteps{{'r', 0, 20, 1, 0}, {'c', 0, 9, 1, 0}, {'r', 10, 29, 1, 0}, {'c', 50, 60, 2, 0}}
+        << QPoint(3, 15) << -1 << 0;
+    QTest::newRow("earlier band still serves its own rows")
+        << THitSteps{{'r', 0, 20, 1, 0}, {'c', 0, 9, 1, 0}, {'r', 10, 29, 1, 0}, {'c', 50, 60, 2, 0}}
+        << QPoint(3, 5) << 1 << 0;
+    QTest::newRow("cleared band finds nothing") << twoCells + THitSteps{{'x', 0, 0, 0, 0}} << QPoint(5, 12) << -1 << 0;
+    QTest::newRow("cleared band refilled")
+        << twoCells + THitSteps{{'x', 0, 0, 0, 0}, {'c', 0, 9, 7, 1}} << QPoint(5, 12) << 7 << 1;
+    QTest::newRow("band got again is the same band")
+        << twoCells + THitSteps{{'r', 10, 19, 1, 0}, {'c', 0, 9, 8, 0}} << QPoint(5, 12) << 8 << 0;
+    QTest::newRow("reversed interval never contains")
+        << THitSteps{{'r', 0, 9, 1, 0}, {'c', 9, 0, 1, 0}} << QPoint(5, 5) << -1 << 0;
+    QTest::newRow("negative coordinates")
+        << THitSteps{{'r', -20, -10, 1, 0}, {'c', -5, -1, 4, 0}} << QPoint(-1, -20) << 4 << 0;
+}
+
+void THitTestTest::Find()
+{
+    QFETCH(THitSteps, steps);
+    QFETCH(QPoint, point);
+    QFETCH(int, value);
+    QFETCH(int, tag);
+
+    auto list = std::make_unique<THitList>();
+    HitListClear(list.get());
+    THitRow* row = nullptr;
+    for (const THitStep& s : steps) {
+        if (s.Kind == 'r')
+            row = HitListGetRow(list.get(), s.A, s.B, s.C);
+        else if (s.Kind == 'c')
+            HitRowAdd(row, s.A, s.B, s.C, s.D);
+        else
+            HitRowClear(row);
+    }
+    const THitCell* cell = HitListFind(list.get(), point.x(), point.y());
+    if (value < 0) {
+        QVERIFY(!cell);
+        return;
+    }
+    QVERIFY(cell);
+    QCOMPARE(cell->Value, value);
+    QCOMPARE(cell->Tag, tag);
+}
+
+void THitTestTest::GetRowFindsLastMatch()
+{
+    auto list = std::make_unique<THitList>();
+    THitRow* first = HitListGetRow(list.get(), 0, 9, 1);
+    QVERIFY(first);
+    QCOMPARE(HitListGetRow(list.get(), 0, 9, 1), first);
+    QCOMPARE(list->Count, 1);
+    // Same top, other bottom: a band of its own.
+    THitRow* other = HitListGetRow(list.get(), 0, 10, 1);
+    QVERIFY(other && other != first);
+    QCOMPARE(other->Top, 0);
+    QCOMPARE(other->Bottom, 10);
+    QCOMPARE(other->Count, 0);
+    // A duplicate written by hand: the later one is found.
+    list->Rows[2] = list->Rows[0];
+    list->Count = 3;
+    QCOMPARE(HitListGetRow(list.get(), 0, 9, 0), &list->Rows[2]);
+}
+
+void THitTestTest::GetRowWithoutCreateLeavesListUnchanged()
+{
+    auto list = std::make_unique<THitList>();
+    HitRowAdd(HitListGetRow(list.get(), 0, 9, 1), 0, 5, 1, 0);
+    QVERIFY(!HitListGetRow(list.get(), 10, 19, 0));
+    QCOMPARE(list->Count, 1);
+    HitListClear(list.get());
+    QCOMPARE(list->Count, 0);
+    QVERIFY(!HitListGetRow(list.get(), 0, 9, 0));
+    QVERIFY(!HitListFind(list.get(), 2, 2));
+}
+
+void THitTestTest::CellsStoredUnchanged()
+{
+    auto list = std::make_unique<THitList>();
+    THitRow* row = HitListGetRow(list.get(), 0, 0, 1);
+    HitRowAdd(row, 7, 3, -9, 42);
+    HitRowAdd(row, 7, 3, -9, 42);
+    QCOMPARE(row->Count, 2);
+    QCOMPARE(row->Cells[1].Left, 7);
+    QCOMPARE(row->Cells[1].Right, 3);
+    QCOMPARE(row->Cells[1].Value, -9);
+    QCOMPARE(row->Cells[1].Tag, 42);
+}
+
+void THitTestTest::BandCapacity()
+{
+    auto list = std::make_unique<THitList>();
+    for (int i = 0; i < HitMaxRows; ++i)
+        QVERIFY(HitListGetRow(list.get(), i * 10, i * 10 + 9, 1));
+    QCOMPARE(list->Count, HitMaxRows);
+    // The 129th band is not created; the existing ones are still found.
+    QVERIFY(!HitListGetRow(list.get(), 5000, 5009, 1));
+    QCOMPARE(list->Count, HitMaxRows);
+    QCOMPARE(HitListGetRow(list.get(), 1270, 1279, 1), &list->Rows[127]);
+    // What the painter does with a refused band must be harmless.
+    THitRow* none = HitListGetRow(list.get(), 5000, 5009, 1);
+    HitRowClear(none);
+    HitRowAdd(none, 0, 1, 2, 3);
+    QVERIFY(!HitListFind(list.get(), 0, 5000));
+}
+
+void THitTestTest::CellCapacity()
+{
+    auto list = std::make_unique<THitList>();
+    THitRow* row = HitListGetRow(list.get(), 0, 9, 1);
+    for (int i = 0; i < HitMaxCells; ++i)
+        HitRowAdd(row, i * 2, i * 2 + 1, i, 0);
+    HitRowAdd(row, 0, 1000, 999, 0); // ignored: the band is full
+    QCOMPARE(row->Count, HitMaxCells);
+    const THitCell* cell = HitListFind(list.get(), 255, 4);
+    QVERIFY(cell);
+    QCOMPARE(cell->Value, 127);
+    QCOMPARE(HitListFind(list.get(), 0, 4)->Value, 0);
+    QVERIFY(!HitListFind(list.get(), 256, 4));
+}
+
+void THitTestTest::NullIsHarmless()
+{
+    HitListClear(nullptr);
+    HitRowClear(nullptr);
+    HitRowAdd(nullptr, 0, 0, 0, 0);
+    QVERIFY(!HitListGetRow(nullptr, 0, 0, 1));
+    QVERIFY(!HitListFind(nullptr, 0, 0));
+}
+
+QTEST_MAIN(THitTestTest)
+#include "tst_hittest.moc"
