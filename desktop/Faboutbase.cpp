@@ -1,0 +1,114 @@
+#include "Faboutbase.h"
+
+#include "ui_Faboutbase.h"
+
+#include "Formfont.h"
+#include "Shellopen.h"
+#include "Weblinks.h"
+
+#include <QMouseEvent>
+
+#include <cstdio>
+
+TFormAboutBase::TFormAboutBase(QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
+                         | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    , FUi(std::make_unique<Ui::FormAboutBase>())
+{
+    FUi->setupUi(this);
+    setFont(FormFont());
+    setFixedSize(size());
+
+    // The product links, top to bottom.
+    QLabel* const products[WebProductCount] = {FUi->Label6, FUi->Label2, FUi->Label4, FUi->Label3, FUi->Label5};
+    for (int i = 0; i < WebProductCount; ++i)
+        products[i]->setText(QString::fromLatin1(WebProducts[i].Name));
+    for (QLabel* link : {FUi->LabelUrl, FUi->Label2, FUi->Label3, FUi->Label4, FUi->Label5, FUi->Label6}) {
+        QFont f = link->font();
+        f.setUnderline(true);
+        link->setFont(f);
+        link->installEventFilter(this);
+    }
+
+    connect(FUi->ButtonOk, &QPushButton::clicked, this, [this] { ButtonOkClick(FUi->ButtonOk); });
+    FUi->ButtonOk->setFocus();
+    FormCreate(this);
+}
+
+TFormAboutBase::~TFormAboutBase() = default;
+
+void TFormAboutBase::FormCreate(QObject* /*Sender*/)
+{
+    FUi->LabelProgName->setText(QString::fromLatin1(AboutProgName));
+    char version[64];
+    std::snprintf(version, sizeof version, AboutVersionFormat, AboutVersion);
+    FUi->LabelVersion->setText(QString::fromLatin1(version));
+    FUi->LabelUrl->setText(QString::fromLatin1(WebProgramPage));
+    FUi->LabelCopyright->setText(QString::fromLatin1(AboutCopyright));
+}
+
+void TFormAboutBase::LabelUrlClick(QObject* /*Sender*/)
+{
+    ShellOpenAddress(WebProgramPage);
+}
+
+void TFormAboutBase::OpenProduct(int index)
+{
+    ShellOpenAddress(WebProducts[index].Page);
+}
+
+void TFormAboutBase::Label6Click(QObject* /*Sender*/)
+{
+    OpenProduct(0);
+}
+
+void TFormAboutBase::Label2Click(QObject* /*Sender*/)
+{
+    OpenProduct(1);
+}
+
+void TFormAboutBase::Label4Click(QObject* /*Sender*/)
+{
+    OpenProduct(2);
+}
+
+void TFormAboutBase::Label3Click(QObject* /*Sender*/)
+{
+    OpenProduct(3);
+}
+
+void TFormAboutBase::Label5Click(QObject* /*Sender*/)
+{
+    OpenProduct(4);
+}
+
+void TFormAboutBase::ButtonOkClick(QObject* /*Sender*/)
+{
+    done(QDialog::Accepted);
+}
+
+// Labels have no click of their own: a left button released over a link
+// label counts as its click.
+bool TFormAboutBase::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonRelease) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        auto* label = qobject_cast<QLabel*>(watched);
+        if (label && mouse->button() == Qt::LeftButton && label->rect().contains(mouse->position().toPoint())) {
+            if (label == FUi->LabelUrl)
+                LabelUrlClick(label);
+            else if (label == FUi->Label6)
+                Label6Click(label);
+            else if (label == FUi->Label2)
+                Label2Click(label);
+            else if (label == FUi->Label4)
+                Label4Click(label);
+            else if (label == FUi->Label3)
+                Label3Click(label);
+            else if (label == FUi->Label5)
+                Label5Click(label);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}

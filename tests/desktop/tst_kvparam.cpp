@@ -1,0 +1,371 @@
+// The parameter store over a private settings folder: seeding on the first
+// opening, reads of present and missing values, the profile-file back-end,
+// owner-only files and two stores saving at once.
+#include "kvparam.h"
+
+#include "Testenv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QTest>
+
+#include <climits>
+#include <cstring>
+
+class TestKvparam : public QObject
+{
+    Q_OBJECT
+
+private:
+    TTestConfigHome FHome;
+    int FSerial = 0;
+
+    // A fresh application name per case, so no case sees another's settings.
+    QByteArray NewApp() { return "KVTest" + QByteArray::number(++FSerial); }
+    QString ConfPath(const QByteArray& app) const
+    {
+        return FHome.Path() + "/Dremsel/" + QString::fromLatin1(app) + ".conf";
+    }
+    // Writes a settings file as a user editing it by hand would.
+    void WriteFile(const QString& path, const QByteArray& text)
+    {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(text);
+    }
+    static QFileDevice::Permissions Others()
+    {
+        return QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther
+               | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    }
+
+private slots:
+    void settingsFileIsInTheVendorFolder()
+    {
+        const QByteArray app = NewApp();
+        QCOMPARE(ParamFilePath(app, app, 1), ConfPath(app));
+    }
+
+    void firstOpeningSeedsEveryDefault()
+    {
+        const QByteArray app = NewApp();
+        {
+            TParamStore store;
+            ParamOpen(app, app, store, 1);
+            QCOMPARE(store.Disposition, ParamCreatedNewKey);
+            QCOMPARE(ParamReadInt(store, "top", 384), 384);
+            QCOMPARE(ParamReadInt(store, "hideontaskbar", 1), 1);
+            char pw[1024];
+            ParamReadString(store, "hidetask_password", "", pw, sizeof pw);
+            QCOMPARE(pw, "");
+            char text[16];
+            ParamReadString(store, "greeting", "hello", text, sizeof text);
+            QCOMPARE(text, "hello");
+            ParamClose(store);
+        }
+        TParamStore again;
+        ParamOpen(app, app, again, 1);
+        QCOMPARE(again.Disposition, ParamOpenedExistingKey);
+        QCOMPARE(ParamReadInt(again, "top", -5), 384);
+        QCOMPARE(ParamReadInt(again, "hideontaskbar", 0), 1);
+        char text[16] = "x";
+        ParamReadString(again, "greeting", "other", text, sizeof text);
+        QCOMPARE(text, "hello");
+        char pw[8] = "x";
+        ParamReadString(again, "hidetask_password", "dflt", pw, sizeof pw);
+        QCOMPARE(pw, ""); // stored empty, not absent
+        ParamClose(again);
+    }
+
+    void missingValueOfExistingSettingsIsNotStored()
+    {
+        const QByteArray app = NewApp();
+        WriteFile(ConfPath(app), "[General]\nleft=10\n");
+        for (int round = 0; round < 2; ++round) {
+            TParamStore store;
+            ParamOpen(app, app, store, 1);
+            QCOMPARE(store.Disposition, ParamOpenedExistingKey);
+            const qint32 dflt = round == 0 ? 77 : 88;
+            QCOMPARE(ParamReadInt(store, "padhex", dflt), dflt);
+            char text[8];
+            ParamReadString(store, "name", round == 0 ? "a" : "b", text, sizeof text);
+            QCOMPARE(text, round == 0 ? "a" : "b");
+            QCOMPARE(ParamReadInt(store, "left", 0), 10);
+            ParamClose(store);
+        }
+        QSettings raw(ConfPath(app), QSettings::IniFormat);
+        QCOMPARE(raw.allKeys(), QStringList{"left"});
+    }
+
+    void writtenIntegersComeBack_data()
+    {
+        QTest::addColumn<qint32>("value");
+        QTest::newRow("zero") << 0;
+        QTest::newRow("minus one") << -1;
+        QTest::newRow("smallest") << qint32(INT_MIN);
+        QTest::newRow("largest") << qint32(INT_MAX);
+        QTest::newRow("position") << 1187;
+    }
+    void writtenIntegersComeBack()
+    {
+        QFETCH(qint32, value);
+        for (int useRegistry : {1, 0}) {
+            const QByteArray app = NewApp();
+            {
+                TParamStore store;
+                ParamOpen(app, app, store, useRegistry);
+                ParamWriteInt(store, "padhex", value);
+                ParamClose(store);
+            }
+            TParamStore store;
+            ParamOpen(app, app, store, useRegistry);
+            QCOMPARE(ParamReadInt(store, "padhex", 12345), value);
+        }
+    }
+
+    // Values as a user may leave them in the settings file.
+    void handEditedSettings_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<qint32>("intValue");
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("number") << QByteArray("v=42") << 42 << QByteArray("42");
+        QTest::newRow("not a number") << QByteArray("v=abc") << -9 << QByteArray("abc");
+        QTest::newRow("digits then letters") << QByteArray("v=12abc") << -9 << QByteArray("12abc");
+        QTest::newRow("unsigned 32-bit") << QByteArray("v=4294967295") << -1 << QByteArray("4294967295");
+        QTest::newRow("quoted with comma") << QByteArray("v=\"my, pass\"") << -9 << QByteArray("my, pass");
+        QTest::newRow("bare comma") << QByteArray("v=a,b") << -9 << QByteArray("a,b");
+        QTest::newRow("empty") << QByteArray("v=") << -9 << QByteArray("");
+    }
+    void handEditedSettings()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(qint32, intValue);
+        QFETCH(QByteArray, text);
+        const QByteArray app = NewApp();
+        WriteFile(ConfPath(app), "[General]\n" + line + "\n");
+        TParamStore store;
+        ParamOpen(app, app, store, 1);
+        QCOMPARE(ParamReadInt(store, "v", -9), intValue);
+        char buf[64];
+        ParamReadString(store, "v", "dflt", buf, sizeof buf);
+        QCOMPARE(QByteArray(buf), text);
+    }
+
+    void sameBufferRead()
+    {
+        const QByteArray app = NewApp();
+        WriteFile(ConfPath(app), "[General]\nstored=xyz\n");
+        TParamStore store;
+        ParamOpen(app, app, store, 1);
+        char buf[16] = "dflt";
+        ParamReadString(store, "stored", buf, buf, sizeof buf);
+        QCOMPARE(buf, "xyz");
+        char keep[16] = "dflt";
+        ParamReadString(store, "absent", keep, keep, sizeof keep);
+        QCOMPARE(keep, "dflt");
+
+        const QByteArray fresh = NewApp();
+        TParamStore seeding;
+        ParamOpen(fresh, fresh, seeding, 1);
+        char seed[16] = "seed";
+        ParamReadString(seeding, "s", seed, seed, sizeof seed);
+        QCOMPARE(seed, "seed");
+        ParamClose(seeding);
+        QCOMPARE(QSettings(ConfPath(fresh), QSettings::IniFormat).value("s").toString(), QString("seed"));
+    }
+
+    void longTextIsCutAndTerminated_data()
+    {
+        QTest::addColumn<int>("useRegistry");
+        QTest::newRow("settings store") << 1;
+        QTest::newRow("profile file") << 0;
+    }
+    void longTextIsCutAndTerminated()
+    {
+        QFETCH(int, useRegistry);
+        const QByteArray app = NewApp();
+        const QString path = useRegistry ? ConfPath(app) : FHome.Path() + "/Dremsel/" + app;
+        WriteFile(path, (useRegistry ? "[General]" : "[" + app + "]") + "\nlong=abcdefgh\n");
+        TParamStore store;
+        ParamOpen(app, app, store, useRegistry);
+        char buf[8];
+        std::memset(buf, 'Z', sizeof buf);
+        ParamReadString(store, "long", "", buf, 4);
+        QCOMPARE(buf[3], '\0');
+        QCOMPARE(QByteArray(buf), QByteArray("abc"));
+        QCOMPARE(buf[4], 'Z');
+        // A default longer than the destination is cut the same way.
+        std::memset(buf, 'Z', sizeof buf);
+        ParamReadString(store, "absent", "123456789", buf, 5);
+        QCOMPARE(QByteArray(buf), QByteArray("1234"));
+        QCOMPARE(buf[5], 'Z');
+    }
+
+    void profileIntegers_data()
+    {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<qint32>("expected");
+        QTest::newRow("digits then letters") << QByteArray("12abc") << 12;
+        QTest::newRow("no digits") << QByteArray("abc") << 0;
+        QTest::newRow("empty") << QByteArray("") << 0;
+        QTest::newRow("signed with blanks") << QByteArray("  -7") << -7;
+        QTest::newRow("plus") << QByteArray("+5x") << 5;
+        QTest::newRow("too large saturates") << QByteArray("99999999999") << qint32(INT_MAX);
+        QTest::newRow("too small saturates") << QByteArray("-99999999999") << qint32(INT_MIN);
+        QTest::newRow("hex is not read") << QByteArray("0x1F") << 0;
+    }
+    void profileIntegers()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(qint32, expected);
+        const QString path = FHome.Path() + "/profile.ini";
+        WriteFile(path, "[Other]\nn=1\n[MyApp]\nn=" + stored + "\n");
+        TParamStore store;
+        ParamOpen(path.toLatin1(), "myapp", store, 0);
+        QCOMPARE(ParamReadInt(store, "N", 555), expected);
+        QCOMPARE(ParamReadInt(store, "absent", -31), -31);
+    }
+
+    void profileTextComesBackAsWritten()
+    {
+        const QString path = FHome.Path() + "/text.ini";
+        WriteFile(path, "; settings\r\n[app]\r\npw =  a, \"b\" ;c  \r\nother=1\r\n");
+        TParamStore store;
+        ParamOpen(path.toLatin1(), "app", store, 0);
+        char buf[64];
+        ParamReadString(store, "pw", "", buf, sizeof buf);
+        QCOMPARE(buf, "a, \"b\" ;c");
+    }
+
+    void profileWriteKeepsTheRestOfTheFile()
+    {
+        const QString path = FHome.Path() + "/keep.ini";
+        WriteFile(path, "; my notes\n[app]\nx=1\ny=2\n\n[other]\nx=9\n");
+        TParamStore store;
+        ParamOpen(path.toLatin1(), "APP", store, 0);
+        QVERIFY(ParamWriteInt(store, "X", 5));
+        QVERIFY(ParamWriteInt(store, "z", 6));
+        ParamClose(store);
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("; my notes\n[app]\nX=5\ny=2\nz=6\n\n[other]\nx=9\n"));
+    }
+
+    void relativeProfileNameLivesInTheVendorFolder()
+    {
+        const QByteArray name = NewApp() + ".ini";
+        TParamStore store;
+        ParamOpen(name, "sect", store, 0);
+        QVERIFY(ParamWriteInt(store, "n", 3));
+        const QString path = FHome.Path() + "/Dremsel/" + name;
+        QCOMPARE(ParamFilePath(name, "sect", 0), path);
+        QVERIFY(QFileInfo(path).isFile());
+        QCOMPARE(ParamReadInt(store, "n", 0), 3);
+    }
+
+    void nullProfileName()
+    {
+        TParamStore store;
+        std::memset(store.IniFile, 'x', sizeof store.IniFile);
+        ParamOpen(nullptr, "app", store, 0);
+        QCOMPARE(store.IniFile, "");
+        QCOMPARE(store.AppName, "app");
+        QCOMPARE(ParamReadInt(store, "n", 4), 4);
+        QCOMPARE(ParamWriteInt(store, "n", 5), 0);
+    }
+
+    void filesAreOwnerOnly()
+    {
+        const QByteArray app = NewApp();
+        for (int round = 0; round < 2; ++round) {
+            TParamStore store;
+            ParamOpen(app, app, store, 1);
+            char pw[64];
+            ParamReadString(store, "hidetask_password", "", pw, sizeof pw);
+            ParamWriteInt(store, "top", round);
+            ParamClose(store);
+            const QFileDevice::Permissions p = QFile(ConfPath(app)).permissions();
+            QVERIFY(p & QFileDevice::ReadOwner);
+            QVERIFY(p & QFileDevice::WriteOwner);
+            QCOMPARE(p & Others(), QFileDevice::Permissions());
+        }
+        // A file made readable by others is made private again at the next save.
+        QFile(ConfPath(app)).setPermissions(QFile(ConfPath(app)).permissions() | QFileDevice::ReadOther);
+        TParamStore store;
+        ParamOpen(app, app, store, 1);
+        ParamWriteInt(store, "top", 9);
+        ParamClose(store);
+        QCOMPARE(QFile(ConfPath(app)).permissions() & Others(), QFileDevice::Permissions());
+
+        const QString profile = FHome.Path() + "/private.ini";
+        ParamOpen(profile.toLatin1(), "app", store, 0);
+        ParamWriteInt(store, "n", 1);
+        ParamClose(store);
+        QCOMPARE(QFile(profile).permissions() & Others(), QFileDevice::Permissions());
+    }
+
+    void twoStoresSavingAtOnceKeepBoth_data()
+    {
+        QTest::addColumn<int>("useRegistry");
+        QTest::newRow("settings store") << 1;
+        QTest::newRow("profile file") << 0;
+    }
+    void twoStoresSavingAtOnceKeepBoth()
+    {
+        QFETCH(int, useRegistry);
+        const QByteArray app = NewApp();
+        {
+            TParamStore seed;
+            ParamOpen(app, app, seed, useRegistry);
+            ParamWriteInt(seed, "shared", 1);
+        }
+        TParamStore a;
+        TParamStore b;
+        ParamOpen(app, app, a, useRegistry);
+        ParamOpen(app, app, b, useRegistry);
+        ParamWriteInt(a, "top", 111);
+        ParamWriteInt(b, "left", 222);
+        ParamWriteInt(a, "shared", 2);
+        ParamClose(a);
+        ParamClose(b);
+        TParamStore check;
+        ParamOpen(app, app, check, useRegistry);
+        QCOMPARE(ParamReadInt(check, "top", 0), 111);
+        QCOMPARE(ParamReadInt(check, "left", 0), 222);
+        QCOMPARE(ParamReadInt(check, "shared", 0), 2);
+    }
+
+    void unusableSettingsGiveDefaultsAndKeepNothing()
+    {
+        // The settings file's place is taken by a folder: nothing can be opened.
+        const QByteArray app = NewApp();
+        QVERIFY(QDir().mkpath(ConfPath(app)));
+        TParamStore store;
+        ParamOpen(app, app, store, 1);
+        QCOMPARE(store.Disposition, 0u);
+        QCOMPARE(ParamReadInt(store, "top", 6), 6);
+        QVERIFY(ParamWriteInt(store, "top", 7) != 0);
+        char buf[8] = "";
+        ParamReadString(store, "s", "d", buf, sizeof buf);
+        QCOMPARE(buf, "d");
+        ParamClose(store);
+        QVERIFY(QFileInfo(ConfPath(app)).isDir());
+
+        // Names that do not name one settings file are refused.
+        const QByteArray tooLong(ParamMaxRegAppName + 1, 'a');
+        for (const QByteArray& bad : {tooLong, QByteArray("../escape"), QByteArray("")}) {
+            TParamStore s;
+            ParamOpen(bad, bad, s, 1);
+            QCOMPARE(ParamReadInt(s, "top", 3), 3);
+            QVERIFY(ParamWriteInt(s, "top", 4) != 0);
+        }
+        QVERIFY(!QFileInfo::exists(FHome.Path() + "/escape.conf"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestKvparam)
+#include "tst_kvparam.moc"
