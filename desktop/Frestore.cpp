@@ -1,0 +1,40 @@
+#include "Frestore.h"
+
+#include "Formfont.h"
+#include "ui_Frestore.h"
+
+TFormRestore::TFormRestore(QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), FUi(new Ui::TFormRestore)
+{
+    FUi->setupUi(this);
+    setFont(FormFont());
+    Label1 = FUi->Label1;
+    EditPassword = FUi->EditPassword;
+    ButtonOk = FUi->ButtonOk;
+    ButtonCancel = FUi->ButtonCancel;
+    connect(ButtonOk, &QPushButton::clicked, this, &TFormRestore::ButtonOkClick);
+    connect(ButtonCancel, &QPushButton::clicked, this, &TFormRestore::ButtonCancelClick);
+    EditPassword->setFocus();
+}
+
+TFormRestore::~TFormRestore() = default;
+
+QByteArray TFormRestore::Password() const
+{
+    return EditPassword->text().toLatin1();
+}
+
+void TFormRestore::reject()
+{
+    ButtonCancelClick();
+}
+
+void TFormRestore::ButtonOkClick()
+{
+    done(ModalResultOk);
+}
+
+void TFormRestore::ButtonCancelClick()
+{
+    done(ModalResultCancel);
+}

@@ -1,0 +1,66 @@
+#pragma once
+// Registered window messages, and the watch that turns a notification area
+// (re)appearing into the "TaskbarCreated" message.
+//
+// RegisterWindowMessage(name) hands out one event type per name for the
+// whole process; the same name always yields the same type. Registering
+// "TaskbarCreated" also starts the watch: whenever a notification area host
+// appears - an XEmbed tray manager taking the _NET_SYSTEM_TRAY_S<n> selection
+// on X11, or the org.kde.StatusNotifierWatcher service registering on the
+// session bus - an event of that type is sent to every top-level widget, the
+// way a restarted shell broadcasts to every top-level window. A widget that
+// handles it accepts the event (the event arrives ignored).
+#include <QEvent>
+#include <QList>
+#include <QObject>
+#include <QtGlobal>
+
+class QDBusServiceWatcher;
+class TX11TrayFilter;
+
+// The name under which the notification area's (re)appearance is registered.
+inline constexpr const char* TaskbarCreatedMessageName = "TaskbarCreated";
+
+// The event type registered for name; QEvent::None for a null or empty name.
+QEvent::Type RegisterWindowMessage(const char* name);
+
+class TTrayHostWatch : public QObject
+{
+    Q_OBJECT
+public:
+    // The process's one watch, created (and its sources connected) on first
+    // use. Needs the application object.
+    static TTrayHostWatch* Instance();
+    ~TTrayHostWatch() override;
+
+    QEvent::Type MessageType() const { return FMessageType; }
+    bool WatchesX11Tray() const { return FX11Filter != nullptr; }
+    bool WatchesStatusNotifier() const { return FDBusWatcher != nullptr; }
+
+    // Sends the message to every top-level widget now. Returns how many
+    // accepted it.
+    int Broadcast();
+
+    // A host has appeared: broadcast once control returns to the event loop,
+    // so that Qt's own handling of the same event runs first. Several
+    // announcements before that give one broadcast.
+    void HostAppeared();
+
+signals:
+    // Emitted right before each broadcast.
+    void TaskbarCreated();
+
+private:
+    TTrayHostWatch();
+
+    QEvent::Type FMessageType = QEvent::None;
+    TX11TrayFilter* FX11Filter = nullptr;
+    QDBusServiceWatcher* FDBusWatcher = nullptr;
+    bool FPending = false;
+};
+
+// Whether an X11 event (an xcb_generic_event_t) is a tray manager's
+// announcement: a 32-bit "MANAGER" client message naming one of trayAtoms as
+// its selection, whether sent by the server or by another client.
+bool IsTrayManagerAnnouncement(const void* xcbEvent, quint32 managerAtom,
+                               const QList<quint32>& trayAtoms);

@@ -1,0 +1,102 @@
+#include "Trayicon.h"
+
+#include <QCoreApplication>
+#include <QString>
+#include <QWidget>
+
+#include <cstring>
+
+void TNotifyIconData::SetTip(const QByteArray& tip)
+{
+    const qsizetype n = qMin<qsizetype>(qstrnlen(tip.constData(), tip.size()), NotifyIconTipMax);
+    std::memcpy(Tip, tip.constData(), size_t(n));
+    Tip[n] = '\0';
+}
+
+TTrayNotifyEvent::TTrayNotifyEvent(const TTrayMessage& message)
+    : QEvent(EventType()), Message(message)
+{
+}
+
+QEvent::Type TTrayNotifyEvent::EventType()
+{
+    static const QEvent::Type type = QEvent::Type(QEvent::registerEventType());
+    return type;
+}
+
+qintptr TrayMouseEventFor(QSystemTrayIcon::ActivationReason reason)
+{
+    switch (reason) {
+    case QSystemTrayIcon::Trigger:
+        return TrayLeftButtonDown;
+    case QSystemTrayIcon::Context:
+        return TrayRightButtonDown;
+    case QSystemTrayIcon::DoubleClick:
+        return TrayLeftButtonDoubleClick;
+    case QSystemTrayIcon::MiddleClick:
+        return TrayMiddleButtonDown;
+    case QSystemTrayIcon::Unknown:
+        break;
+    }
+    return 0;
+}
+
+qintptr SendTrayMessage(QWidget* owner, quint32 callbackMessage, qintptr mouseEvent)
+{
+    if (!owner)
+        return 0;
+    TTrayMessage message;
+    message.Msg = callbackMessage;
+    message.LParam = mouseEvent;
+    TTrayNotifyEvent event(message);
+    QCoreApplication::sendEvent(owner, &event);
+    return event.Message.Result;
+}
+
+TSystemTrayHost::TSystemTrayHost() = default;
+
+TSystemTrayHost::~TSystemTrayHost()
+{
+    delete FIcon.data();
+}
+
+bool TSystemTrayHost::AreaAvailable()
+{
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+bool TSystemTrayHost::Add(const TNotifyIconData& data)
+{
+    if (!FIcon) {
+        FIcon = new QSystemTrayIcon(QCoreApplication::instance());
+        connect(FIcon.data(), &QSystemTrayIcon::activated, this, &TSystemTrayHost::IconActivated);
+    }
+    FOwner = data.Owner;
+    FCallbackMessage = (data.Flags & NotifyIconMessage) ? data.CallbackMessage : 0;
+    FIcon->setIcon((data.Flags & NotifyIconIcon) ? data.Icon : QIcon());
+    FIcon->setToolTip((data.Flags & NotifyIconTip) ? QString::fromLatin1(data.Tip) : QString());
+    // QSystemTrayIcon ignores a show() while it thinks it is shown; hiding
+    // first makes every add a fresh registration with the area, which is what
+    // an add after the area restarted needs.
+    // Shown even when no area is there now: on X11 Qt then docks the icon by
+    // itself as soon as a tray appears.
+    if (FIcon->isVisible())
+        FIcon->hide();
+    FIcon->show();
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+bool TSystemTrayHost::Remove(const TNotifyIconData&)
+{
+    if (!FIcon || !FIcon->isVisible())
+        return false;
+    FIcon->hide();
+    return true;
+}
+
+void TSystemTrayHost::IconActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    const qintptr mouseEvent = TrayMouseEventFor(reason);
+    if (FCallbackMessage != 0 && mouseEvent != 0)
+        SendTrayMessage(FOwner, FCallbackMessage, mouseEvent);
+}

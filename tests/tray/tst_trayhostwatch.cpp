@@ -1,0 +1,153 @@
+// Registered messages, the "TaskbarCreated" broadcast, the X11 announcement
+// check and the delivery of the icon's messages to the owner window.
+#include "Trayhostwatch.h"
+#include "Trayicon.h"
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWidget>
+
+#include <cstring>
+
+namespace {
+
+// Counts the events of one type it receives and handles them.
+class TListener : public QWidget
+{
+public:
+    explicit TListener(QEvent::Type type) : FType(type) {}
+    int Count = 0;
+    TTrayMessage Last;
+
+protected:
+    bool event(QEvent* e) override
+    {
+        if (e->type() == FType) {
+            ++Count;
+            if (FType == TTrayNotifyEvent::EventType()) {
+                auto* notify = static_cast<TTrayNotifyEvent*>(e);
+                Last = notify->Message;
+                notify->Message.Result = 1;
+            }
+            e->accept();
+            return true;
+        }
+        return QWidget::event(e);
+    }
+
+private:
+    QEvent::Type FType;
+};
+
+struct TClientMessage
+{
+    quint8 ResponseType;
+    quint8 Format;
+    quint16 Sequence;
+    quint32 Window;
+    quint32 Type;
+    quint32 Data32[5];
+};
+
+constexpr quint32 Manager = 300;
+constexpr quint32 TrayS0 = 301;
+constexpr quint32 TrayS1 = 302;
+
+} // namespace
+
+class TestTrayHostWatch : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void registeredMessages()
+    {
+        const QEvent::Type created = RegisterWindowMessage("TaskbarCreated");
+        QVERIFY(created != QEvent::None);
+        QCOMPARE(RegisterWindowMessage("TaskbarCreated"), created);
+        QCOMPARE(created, TTrayHostWatch::Instance()->MessageType());
+        const QEvent::Type other = RegisterWindowMessage("SomethingElse");
+        QVERIFY(other != QEvent::None);
+        QVERIFY(other != created);
+        QCOMPARE(RegisterWindowMessage("SomethingElse"), other);
+        QCOMPARE(RegisterWindowMessage(""), QEvent::None);
+        QCOMPARE(RegisterWindowMessage(nullptr), QEvent::None);
+    }
+
+    void broadcastReachesEveryTopLevelWidget()
+    {
+        const QEvent::Type created = RegisterWindowMessage("TaskbarCreated");
+        TListener shown(created), hidden(created);
+        shown.show();
+        QWidget bystander;
+        QSignalSpy spy(TTrayHostWatch::Instance(), &TTrayHostWatch::TaskbarCreated);
+        QCOMPARE(TTrayHostWatch::Instance()->Broadcast(), 2);
+        QCOMPARE(shown.Count, 1);
+        QCOMPARE(hidden.Count, 1); // a window hidden to the tray must hear it most of all
+        QCOMPARE(spy.size(), 1);
+    }
+
+    void announcementsCoalesce()
+    {
+        TListener listener(RegisterWindowMessage("TaskbarCreated"));
+        TTrayHostWatch* watch = TTrayHostWatch::Instance();
+        watch->HostAppeared();
+        watch->HostAppeared();
+        QCOMPARE(listener.Count, 0); // not from inside the announcing event
+        QCoreApplication::processEvents();
+        QCOMPARE(listener.Count, 1);
+        watch->HostAppeared();
+        QCoreApplication::processEvents();
+        QCOMPARE(listener.Count, 2);
+    }
+
+    void trayManagerAnnouncement_data()
+    {
+        QTest::addColumn<int>("responseType");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<quint32>("type");
+        QTest::addColumn<quint32>("selection");
+        QTest::addColumn<bool>("expected");
+        QTest::newRow("screen 0") << 33 << 32 << Manager << TrayS0 << true;
+        QTest::newRow("screen 1") << 33 << 32 << Manager << TrayS1 << true;
+        QTest::newRow("sent by a client") << (33 | 0x80) << 32 << Manager << TrayS0 << true;
+        QTest::newRow("other selection") << 33 << 32 << Manager << quint32(999) << false;
+        QTest::newRow("other message") << 33 << 32 << quint32(555) << TrayS0 << false;
+        QTest::newRow("8-bit format") << 33 << 8 << Manager << TrayS0 << false;
+        QTest::newRow("property notify") << 28 << 32 << Manager << TrayS0 << false;
+    }
+
+    void trayManagerAnnouncement()
+    {
+        QFETCH(int, responseType);
+        QFETCH(int, format);
+        QFETCH(quint32, type);
+        QFETCH(quint32, selection);
+        QFETCH(bool, expected);
+        TClientMessage ev;
+        std::memset(&ev, 0, sizeof ev);
+        ev.ResponseType = quint8(responseType);
+        ev.Format = quint8(format);
+        ev.Type = type;
+        ev.Data32[0] = 12345; // timestamp
+        ev.Data32[1] = selection;
+        ev.Data32[2] = 0x400001; // the manager's window
+        QCOMPARE(IsTrayManagerAnnouncement(&ev, Manager, {TrayS0, TrayS1}), expected);
+        QVERIFY(!IsTrayManagerAnnouncement(&ev, 0, {TrayS0}));
+        QVERIFY(!IsTrayManagerAnnouncement(nullptr, Manager, {TrayS0}));
+    }
+
+    void iconMessagesReachOwner()
+    {
+        TListener owner(TTrayNotifyEvent::EventType());
+        QCOMPARE(SendTrayMessage(&owner, 1125, TrayRightButtonDown), qintptr(1));
+        QCOMPARE(owner.Count, 1);
+        QCOMPARE(owner.Last.Msg, quint32(1125));
+        QCOMPARE(owner.Last.LParam, TrayRightButtonDown);
+        QCOMPARE(SendTrayMessage(nullptr, 1125, TrayLeftButtonDown), qintptr(0));
+    }
+};
+
+QTEST_MAIN(TestTrayHostWatch)
+#include "tst_trayhostwatch.moc"
