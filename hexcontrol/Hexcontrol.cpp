@@ -248,7 +248,7 @@ int THexEditor::LoadFromFile(const char* name)
             AdoptData(buffer, int(size));
             qint64 done = 0;
             while (done < size) {
-                const qint64 n = file.read(reinterpret_cast<char*>(buffer) + done, size - done);
+                const qint64 n = ReadBlock(file, reinterpret_cast<char*>(buffer) + done, size - done);
                 if (n <= 0)
                     break;
                 done += n;
@@ -271,6 +271,11 @@ int THexEditor::LoadFromFile(const char* name)
     ResetOffset();
     DataChange();
     return result;
+}
+
+qint64 THexEditor::ReadBlock(QIODevice& file, char* data, qint64 size)
+{
+    return file.read(data, size);
 }
 
 qint64 THexEditor::WriteBlock(QIODevice& file, const char* data, qint64 size)

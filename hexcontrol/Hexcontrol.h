@@ -185,8 +185,10 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
 
-    // Writes one block of a save; returns the bytes written or -1. A seam for
-    // tests that need a save to fail part way.
+    // Read and write one block of a load or save; return the bytes moved, 0
+    // at the end, or -1. Seams for tests that need a file operation to stop
+    // part way.
+    virtual qint64 ReadBlock(QIODevice& file, char* data, qint64 size);
     virtual qint64 WriteBlock(QIODevice& file, const char* data, qint64 size);
 
     // ---- painting --------------------------------------------------------

@@ -1,0 +1,147 @@
+// Rules of the undo/redo history on its own, without a control.
+#include "Changelog.h"
+
+#include <QtTest>
+
+class TestChangeLog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void mergesOnlyUnsealedSameOffsetSameKind_data();
+    void mergesOnlyUnsealedSameOffsetSameKind();
+    void fullUndoStackDropsOldestBeforeMerging();
+    void newChangeEmptiesRedo();
+    void takeRedoKeepsOlderRedoEntries();
+    void fullRedoStackDropsUndoneEntry();
+    void findOffsetSearchesUndoOnlyOldestFirst();
+};
+
+void TestChangeLog::mergesOnlyUnsealedSameOffsetSameKind_data()
+{
+    QTest::addColumn<int>("secondKind");
+    QTest::addColumn<int>("secondOffset");
+    QTest::addColumn<bool>("sealBetween");
+    QTest::addColumn<int>("expectedCount");
+
+    QTest::newRow("same byte, unsealed: merged") << 0 << 7 << false << 1;
+    QTest::newRow("same byte, sealed: new entry") << 0 << 7 << true << 2;
+    QTest::newRow("other offset: new entry") << 0 << 8 << false << 2;
+    QTest::newRow("word over byte entry: new entry") << 1 << 7 << false << 2;
+}
+
+void TestChangeLog::mergesOnlyUnsealedSameOffsetSameKind()
+{
+    QFETCH(int, secondKind);
+    QFETCH(int, secondOffset);
+    QFETCH(bool, sealBetween);
+    QFETCH(int, expectedCount);
+
+    TChangeLog log;
+    log.AddChange(0, 7, 0x10, 0x40);
+    log.RedoCount = 3; // a merge must not touch the redo stack
+    if (sealBetween)
+        log.Seal();
+    log.AddChange(secondKind, secondOffset, 0x40, 0x41);
+
+    QCOMPARE(log.UndoCount, expectedCount);
+    if (expectedCount == 1) {
+        QCOMPARE(log.UndoEntries[0].OldValue, 0x10u);
+        QCOMPARE(log.UndoEntries[0].NewValue, 0x41u);
+        QCOMPARE(log.RedoCount, 3);
+    } else {
+        QCOMPARE(log.UndoEntries[1].Kind, secondKind);
+        QCOMPARE(log.UndoEntries[1].Offset, secondOffset);
+        QCOMPARE(log.UndoEntries[1].Flags, 0);
+        QCOMPARE(log.RedoCount, 0);
+    }
+}
+
+void TestChangeLog::fullUndoStackDropsOldestBeforeMerging()
+{
+    TChangeLog log;
+    for (int i = 0; i <= TChangeLog::Capacity; ++i) // 1025 changes
+        log.AddChange(0, i, 0, 1);
+    QCOMPARE(log.UndoCount, 1024);
+    QCOMPARE(log.UndoEntries[0].Offset, 1);
+    QCOMPARE(log.UndoEntries[1023].Offset, 1024);
+
+    // The drop happens even when the change then merges into the newest
+    // entry, so a full stack shrinks by one.
+    log.AddChange(0, 1024, 1, 2);
+    QCOMPARE(log.UndoCount, 1023);
+    QCOMPARE(log.UndoEntries[1022].Offset, 1024);
+    QCOMPARE(log.UndoEntries[1022].NewValue, 2u);
+}
+
+void TestChangeLog::newChangeEmptiesRedo()
+{
+    TChangeLog log;
+    log.AddChange(0, 1, 0, 1);
+    log.Seal();
+    log.AddChange(0, 2, 0, 1);
+    TChangeEntry e;
+    QVERIFY(log.TakeUndo(e));
+    QCOMPARE(log.RedoCount, 1);
+    log.AddChange(0, 5, 0, 1);
+    QCOMPARE(log.RedoCount, 0);
+    QCOMPARE(log.UndoCount, 2);
+}
+
+void TestChangeLog::takeRedoKeepsOlderRedoEntries()
+{
+    TChangeLog log;
+    for (int i = 0; i < 3; ++i) {
+        log.AddChange(0, 10 + i, 0, 1);
+        log.Seal();
+    }
+    TChangeEntry e;
+    QVERIFY(log.TakeUndo(e));
+    QCOMPARE(e.Offset, 12);
+    QVERIFY(log.TakeUndo(e));
+    QCOMPARE(e.Offset, 11);
+    QCOMPARE(log.RedoCount, 2);
+
+    QVERIFY(log.TakeRedo(e));
+    QCOMPARE(e.Offset, 11);
+    QCOMPARE(log.RedoCount, 1);
+    QCOMPARE(log.RedoEntries[0].Offset, 12);
+    QCOMPARE(log.UndoCount, 2);
+    QCOMPARE(log.UndoEntries[1].Offset, 11);
+
+    log.Clear();
+    QVERIFY(!log.TakeUndo(e));
+    QVERIFY(!log.TakeRedo(e));
+}
+
+void TestChangeLog::fullRedoStackDropsUndoneEntry()
+{
+    TChangeLog log;
+    log.RedoCount = TChangeLog::Capacity;
+    log.AddChange(0, 3, 0, 1); // empties the redo stack again
+    QCOMPARE(log.RedoCount, 0);
+    log.RedoCount = TChangeLog::Capacity;
+    TChangeEntry e;
+    QVERIFY(log.TakeUndo(e));
+    QCOMPARE(log.RedoCount, TChangeLog::Capacity);
+    QCOMPARE(log.UndoCount, 0);
+}
+
+void TestChangeLog::findOffsetSearchesUndoOnlyOldestFirst()
+{
+    TChangeLog log;
+    log.AddChange(0, 4, 1, 2);
+    log.Seal();
+    log.AddChange(0, 9, 1, 2);
+    log.Seal();
+    log.AddChange(0, 4, 2, 3);
+    QCOMPARE(log.FindOffset(4), &log.UndoEntries[0]);
+    QVERIFY(!log.FindOffset(5));
+    TChangeEntry e;
+    log.TakeUndo(e);
+    log.TakeUndo(e); // offset 9 now only on the redo stack
+    QVERIFY(!log.FindOffset(9));
+}
+
+QTEST_APPLESS_MAIN(TestChangeLog)
+#include "tst_changelog.moc"

@@ -1,0 +1,807 @@
+// THexEditor's data side and input: construction, files, byte and word
+// access, undo and redo through the control, typing, keys, mouse and focus.
+#include "Hexprobe.h"
+#include "Testenv.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QRandomGenerator>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QVBoxLayout>
+#include <QtTest>
+
+namespace {
+
+QByteArray Bytes(const THexEditor& ed)
+{
+    return QByteArray(reinterpret_cast<const char*>(ed.Data()), ed.DataSize());
+}
+
+QByteArray Pattern(int size, int seed)
+{
+    QByteArray data(size, 0);
+    for (int i = 0; i < size; ++i)
+        data[i] = char((i * 7 + seed) & 0xFF);
+    return data;
+}
+
+bool WriteFile(const QString& path, const QByteArray& data)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+// Types a character the way a key press does.
+void Type(THexEditor& ed, char ch)
+{
+    ed.KeyPress(ch);
+}
+
+} // namespace
+
+class TestHexEditor : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void constructionState();
+    void setNullAndNotLoaded();
+    void setDirtyRaisesEveryTime();
+    void outOfRangeAccess();
+
+    void wordWritesGroupBigEndianWithOneEntry_data();
+    void wordWritesGroupBigEndianWithOneEntry();
+    void typedNibblesMergeIntoOneEntry();
+    void sameByteAfterCursorMoveMakesTwoEntries();
+    void undoUndoRedoLeavesOneRedoEntry();
+    void undoThenTypingEmptiesRedo();
+    void undoRedoRestoreRandomEdits();
+
+    void loadFile();
+    void loadEmptyFile();
+    void loadFailureKeepsDataResetsLog_data();
+    void loadFailureKeepsDataResetsLog();
+    void shortReadZeroesTail();
+    void saveFile();
+    void saveToUnopenableTarget_data();
+    void saveToUnopenableTarget();
+    void saveFailingMidwayKeepsOldFile();
+
+    void hexTyping_data();
+    void hexTyping();
+    void decimalTyping_data();
+    void decimalTyping();
+    void characterPanel();
+    void readOnlyIgnoresTyping();
+    void navigationKeys_data();
+    void navigationKeys();
+    void endOnEmptyBuffer();
+    void pageDownUsesRowsLastPainted();
+    void scrollFollowsCursor();
+    void mouseClicks();
+    void offsetText_data();
+    void offsetText();
+    void keysReachEditorInsideDialog();
+
+private:
+    TTestConfigHome FConfigHome;
+};
+
+void TestHexEditor::constructionState()
+{
+    THexProbe ed;
+    QCOMPARE(ed.DataSize(), 1024);
+    for (int i = 0; i < 1024; ++i)
+        QCOMPARE(int(ed.GetByte(i)), i % 256);
+    QCOMPARE(ed.GetCursorOffset(), 5);
+    QCOMPARE(ed.CursorPanel(), 1);
+    QCOMPARE(ed.BytesPerLine(), 16);
+    QCOMPARE(ed.BytesPerGroup(), 4);
+    QCOMPARE(ed.BaseBytes(), 16);
+    QCOMPARE(ed.BaseOffset(), 16);
+    QCOMPARE(ed.DoRed(), 0);
+    QCOMPARE(ed.DoGreen(), -1);
+    QCOMPARE(ed.DoBlue(), 255);
+    QCOMPARE(ed.BarWidth(), 6);
+    QVERIFY(!ed.Dirty());
+    QVERIFY(!ed.ReadOnly());
+    QVERIFY(ed.focusPolicy() & Qt::TabFocus);
+    QVERIFY(ed.focusPolicy() & Qt::ClickFocus);
+    // Digits, letters and dots take the same width, or the columns misalign.
+    const QFontMetrics metrics(ed.font());
+    QCOMPARE(metrics.horizontalAdvance('W'), metrics.horizontalAdvance('.'));
+    QCOMPARE(metrics.horizontalAdvance('0'), metrics.horizontalAdvance('i'));
+    QCOMPARE(ed.ChangeLog().UndoCount, 0);
+    // Published properties are reachable by name, as a form designer sets them.
+    QVERIFY(ed.setProperty("BytesPerLine", 8));
+    QCOMPARE(ed.BytesPerLine(), 8);
+}
+
+void TestHexEditor::setNullAndNotLoaded()
+{
+    THexProbe ed;
+    ed.SetByte(3, 0x99);
+    ed.SetDirty(1);
+    QSignalSpy names(&ed, &THexEditor::OnFileNameChange);
+    QSignalSpy logs(&ed, &THexEditor::OnChangeLogUpdate);
+    ed.SetNotLoaded();
+    QCOMPARE(ed.DataSize(), 1024);
+    QCOMPARE(Bytes(ed), QByteArray(1024, 0));
+    QVERIFY(!ed.Dirty());
+    QCOMPARE(QByteArray(ed.FileName()), QByteArray("(null)"));
+    QCOMPARE(names.count(), 1);
+    QCOMPARE(ed.ChangeLog().UndoCount, 0);
+    QVERIFY(logs.count() >= 1);
+    QCOMPARE(QByteArray(ed.Message()), QByteArray("Start by using the File menu to open a file"));
+
+    // Edits of the null buffer do not survive the next SetNull.
+    ed.SetByte(0, 0x55);
+    ed.SetNull();
+    QCOMPARE(int(ed.GetByte(0)), 0);
+}
+
+void TestHexEditor::setDirtyRaisesEveryTime()
+{
+    THexProbe ed;
+    QSignalSpy spy(&ed, &THexEditor::OnDirtyChange);
+    ed.SetDirty(0);
+    ed.SetDirty(0);
+    ed.SetDirty(5);
+    QCOMPARE(spy.count(), 3);
+    QCOMPARE(spy.at(2).at(1).toBool(), true);
+    QCOMPARE(spy.at(0).at(0).value<QObject*>(), &ed);
+}
+
+void TestHexEditor::outOfRangeAccess()
+{
+    THexProbe ed;
+    QCOMPARE(int(ed.GetByte(1024)), 0);
+    QCOMPARE(int(ed.GetByte(-1)), 0);
+    ed.SetByte(1024, 1);
+    ed.SetByte(-1, 1);
+    QCOMPARE(ed.ChangeLog().UndoCount, 0);
+    // A group reaching past the end reads zeros there.
+    ed.SetBytesPerGroup(4);
+    ed.SetSize(1022);
+    QCOMPARE(ed.GetWord(1023), 0xFCFD0000u);
+}
+
+void TestHexEditor::wordWritesGroupBigEndianWithOneEntry_data()
+{
+    QTest::addColumn<int>("group");
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<uint>("value");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<QByteArray>("bytes");
+
+    QTest::newRow("2-byte group") << 2 << 5 << 0x1234u << 4 << QByteArray("\x12\x34", 2);
+    QTest::newRow("4-byte group") << 4 << 6 << 0xA1B2C3D4u << 4 << QByteArray("\xA1\xB2\xC3\xD4", 4);
+    QTest::newRow("3-byte group drops top byte") << 3 << 7 << 0x11223344u << 6 << QByteArray("\x22\x33\x44", 3);
+    QTest::newRow("1-byte group") << 1 << 9 << 0x1FFu << 9 << QByteArray("\xFF", 1);
+}
+
+void TestHexEditor::wordWritesGroupBigEndianWithOneEntry()
+{
+    QFETCH(int, group);
+    QFETCH(int, offset);
+    QFETCH(uint, value);
+    QFETCH(int, start);
+    QFETCH(QByteArray, bytes);
+
+    THexProbe ed;
+    ed.SetBytesPerGroup(group);
+    const unsigned before = ed.GetWord(offset);
+    ed.SetWord(offset, value);
+    QCOMPARE(Bytes(ed).mid(start, group), bytes);
+    QCOMPARE(int(ed.GetByte(start - 1)), (start - 1) % 256);
+    QCOMPARE(int(ed.GetByte(start + group)), (start + group) % 256);
+    QCOMPARE(ed.ChangeLog().UndoCount, 1);
+    const TChangeEntry& e = ed.ChangeLog().UndoEntries[0];
+    QCOMPARE(e.Kind, 1);
+    QCOMPARE(e.Offset, start);
+    QCOMPARE(e.OldValue, before);
+    QCOMPARE(e.NewValue, value);
+
+    ed.Undo();
+    QCOMPARE(Bytes(ed), Bytes(THexProbe()));
+}
+
+void TestHexEditor::typedNibblesMergeIntoOneEntry()
+{
+    THexProbe ed;
+    ed.SetCursorPanel(0);
+    ed.MoveCursor(10);
+    Type(ed, '4');
+    Type(ed, '1');
+    QCOMPARE(int(ed.GetByte(10)), 0x41);
+    QCOMPARE(ed.GetCursorOffset(), 11);
+    QCOMPARE(ed.ChangeLog().UndoCount, 1);
+    QCOMPARE(ed.ChangeLog().UndoEntries[0].OldValue, 10u);
+    QCOMPARE(ed.ChangeLog().UndoEntries[0].NewValue, 0x41u);
+    QVERIFY(ed.Dirty());
+}
+
+void TestHexEditor::sameByteAfterCursorMoveMakesTwoEntries()
+{
+    THexProbe ed;
+    ed.MoveCursor(7);
+    ed.SetCursorByte(1);
+    ed.MoveCursor(8);
+    ed.MoveCursor(7);
+    ed.SetCursorByte(2);
+    QCOMPARE(ed.ChangeLog().UndoCount, 2);
+    ed.Undo();
+    ed.Undo();
+    QCOMPARE(int(ed.GetByte(7)), 7);
+}
+
+void TestHexEditor::undoUndoRedoLeavesOneRedoEntry()
+{
+    THexProbe ed;
+    ed.SetByte(1, 0xAA);
+    ed.MoveCursor(2);
+    ed.SetByte(2, 0xBB);
+    ed.MoveCursor(3);
+    QSignalSpy cursor(&ed, &THexEditor::OnCursorChange);
+    QSignalSpy dirty(&ed, &THexEditor::OnDirtyChange);
+    ed.Undo();
+    ed.Undo();
+    QCOMPARE(int(ed.GetByte(1)), 1);
+    QCOMPARE(int(ed.GetByte(2)), 2);
+    ed.Redo();
+    QCOMPARE(int(ed.GetByte(1)), 0xAA);
+    QCOMPARE(int(ed.GetByte(2)), 2);
+    QCOMPARE(ed.ChangeLog().RedoCount, 1);
+    QCOMPARE(ed.ChangeLog().UndoCount, 1);
+    QCOMPARE(ed.GetCursorOffset(), 1);
+    QCOMPARE(cursor.count(), 3);
+    QCOMPARE(dirty.count(), 0); // undo and redo leave the dirty flag alone
+    // The restored entry is sealed: the next change there is its own step.
+    ed.SetByte(1, 0xCC);
+    QCOMPARE(ed.ChangeLog().UndoCount, 2);
+}
+
+void TestHexEditor::undoThenTypingEmptiesRedo()
+{
+    THexProbe ed;
+    ed.SetCursorPanel(0);
+    ed.MoveCursor(0);
+    Type(ed, 'f');
+    Type(ed, 'f');
+    ed.Undo();
+    QCOMPARE(ed.ChangeLog().RedoCount, 1);
+    ed.MoveCursor(4);
+    Type(ed, '1');
+    QCOMPARE(ed.ChangeLog().RedoCount, 0);
+    ed.Redo(); // nothing to redo
+    QCOMPARE(int(ed.GetByte(0)), 0);
+}
+
+void TestHexEditor::undoRedoRestoreRandomEdits()
+{
+    QRandomGenerator rng(20261207);
+    for (int round = 0; round < 40; ++round) {
+        THexProbe ed;
+        ed.SetBytesPerGroup(1 + int(rng.bounded(4)));
+        const QByteArray original = Bytes(ed);
+        const int edits = 1 + int(rng.bounded(300));
+        for (int i = 0; i < edits; ++i) {
+            // A small range of offsets makes repeated and merged edits likely.
+            const int offset = int(rng.bounded(40));
+            if (rng.bounded(2))
+                ed.SetByte(offset, static_cast<unsigned char>(rng.bounded(256)));
+            else
+                ed.SetWord(offset, rng.generate());
+            if (rng.bounded(2))
+                ed.MoveCursor(int(rng.bounded(1024))); // seals
+        }
+        const QByteArray edited = Bytes(ed);
+        const int steps = ed.ChangeLog().UndoCount;
+        for (int i = 0; i < steps; ++i)
+            ed.Undo();
+        QCOMPARE(Bytes(ed), original);
+        for (int i = 0; i < steps; ++i)
+            ed.Redo();
+        QCOMPARE(Bytes(ed), edited);
+        QCOMPARE(ed.ChangeLog().RedoCount, 0);
+    }
+}
+
+void TestHexEditor::loadFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("data.bin");
+    const QByteArray content = Pattern(5000, 3);
+    QVERIFY(WriteFile(path, content));
+
+    THexProbe ed;
+    ed.SetNotLoaded();
+    ed.SetByte(2, 9);
+    ed.SetDirty(1);
+    QSignalSpy names(&ed, &THexEditor::OnFileNameChange);
+    QCOMPARE(ed.LoadFromFile(QFile::encodeName(path).constData()), 0);
+    QCOMPARE(Bytes(ed), content);
+    QCOMPARE(QString::fromLocal8Bit(ed.FileName()), path);
+    QCOMPARE(names.count(), 1);
+    QVERIFY(!ed.Dirty());
+    QCOMPARE(QByteArray(ed.Message()), QByteArray());
+    QCOMPARE(ed.GetCursorOffset(), 0);
+    QCOMPARE(ed.ChangeLog().UndoCount, 0);
+}
+
+void TestHexEditor::loadEmptyFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("empty.bin");
+    QVERIFY(WriteFile(path, QByteArray()));
+    THexProbe ed;
+    QSignalSpy sizes(&ed, &THexEditor::OnSizeChange);
+    QCOMPARE(ed.LoadFromFile(QFile::encodeName(path).constData()), 0);
+    QCOMPARE(ed.DataSize(), 0);
+    QCOMPARE(sizes.last().at(1).toInt(), 0);
+    QCOMPARE(ed.GetCursorOffset(), 0);
+}
+
+void TestHexEditor::loadFailureKeepsDataResetsLog_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("missing file") << "missing";
+    QTest::newRow("directory") << "directory";
+    QTest::newRow("character device") << "device";
+    QTest::newRow("beyond 32-bit size") << "huge";
+}
+
+void TestHexEditor::loadFailureKeepsDataResetsLog()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    QString path = dir.filePath("nothing-here.bin");
+    if (kind == "directory") {
+        path = dir.path();
+    } else if (kind == "device") {
+        path = "/dev/null";
+    } else if (kind == "huge") {
+        path = dir.filePath("huge.bin");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        if (!f.resize(qint64(INT_MAX) + 2)) // sparse: takes no disk space
+            QSKIP("the file system cannot hold a sparse 2 GiB file");
+    }
+
+    THexProbe ed;
+    ed.SetByte(100, 0x77);
+    ed.MoveCursor(200);
+    const QByteArray before = Bytes(ed);
+    QCOMPARE(ed.LoadFromFile(QFile::encodeName(path).constData()), 3);
+    QCOMPARE(Bytes(ed), before);
+    QCOMPARE(ed.ChangeLog().UndoCount, 0);
+    QCOMPARE(ed.GetCursorOffset(), 0);
+}
+
+void TestHexEditor::shortReadZeroesTail()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("short.bin");
+    QVERIFY(WriteFile(path, QByteArray(4096, char(0x5A))));
+    THexProbe ed;
+    ed.ChangeFileName("before");
+    ed.SetDirty(1);
+    ed.ReadLimit = 1000;
+    QCOMPARE(ed.LoadFromFile(QFile::encodeName(path).constData()), 1);
+    QCOMPARE(ed.DataSize(), 4096);
+    QCOMPARE(Bytes(ed), QByteArray(1000, char(0x5A)) + QByteArray(3096, 0));
+    QCOMPARE(QByteArray(ed.FileName()), QByteArray("before"));
+    QVERIFY(ed.Dirty());
+}
+
+void TestHexEditor::saveFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("out.bin");
+    QVERIFY(WriteFile(path, QByteArray(9000, 'x'))); // longer than what is saved
+    THexProbe ed;
+    ed.SetByte(0, 0xEE);
+    ed.SetDirty(1);
+    QCOMPARE(ed.SaveToFile(QFile::encodeName(path).constData()), 0);
+    QCOMPARE(ReadFile(path), Bytes(ed));
+    QVERIFY(!ed.Dirty());
+    QCOMPARE(QString::fromLocal8Bit(ed.FileName()), path);
+    QCOMPARE(ed.ChangeLog().UndoCount, 1); // the log survives a save
+}
+
+void TestHexEditor::saveToUnopenableTarget_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("folder missing") << "missing";
+    QTest::newRow("target is a folder") << "folder";
+    QTest::newRow("read-only target") << "readonly";
+}
+
+void TestHexEditor::saveToUnopenableTarget()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    QString path;
+    if (kind == "missing") {
+        path = dir.filePath("no/such/folder/out.bin");
+    } else if (kind == "folder") {
+        path = dir.filePath("sub");
+        QVERIFY(QDir(dir.path()).mkdir("sub"));
+        QVERIFY(WriteFile(path + "/inside.txt", "keep"));
+    } else {
+        path = dir.filePath("locked.bin");
+        QVERIFY(WriteFile(path, "locked"));
+        QFile::setPermissions(path, QFile::ReadOwner);
+        if (QFileInfo(path).isWritable())
+            QSKIP("running with rights that write read-only files");
+    }
+
+    THexProbe ed;
+    ed.SetDirty(1);
+    QSignalSpy names(&ed, &THexEditor::OnFileNameChange);
+    QCOMPARE(ed.SaveToFile(QFile::encodeName(path).constData()), 3);
+    QVERIFY(ed.Dirty());
+    QCOMPARE(names.count(), 0);
+    if (kind == "folder")
+        QCOMPARE(ReadFile(path + "/inside.txt"), QByteArray("keep"));
+    if (kind == "readonly")
+        QCOMPARE(ReadFile(path), QByteArray("locked"));
+}
+
+void TestHexEditor::saveFailingMidwayKeepsOldFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("precious.bin");
+    const QByteArray old = Pattern(3 << 20, 11);
+    QVERIFY(WriteFile(path, old));
+
+    // A loaded file of 3 MiB is saved in several blocks; the second fails.
+    const QString source = dir.filePath("source.bin");
+    QVERIFY(WriteFile(source, Pattern(3 << 20, 99)));
+    THexProbe ed;
+    QCOMPARE(ed.LoadFromFile(QFile::encodeName(source).constData()), 0);
+    ed.SetDirty(1);
+    ed.Moved = 0;
+    ed.WriteLimit = 1;
+    QCOMPARE(ed.SaveToFile(QFile::encodeName(path).constData()), 2);
+    QCOMPARE(ReadFile(path), old);
+    QVERIFY(ed.Dirty());
+    QCOMPARE(QString::fromLocal8Bit(ed.FileName()), source);
+    // No temporary file is left behind.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+}
+
+void TestHexEditor::hexTyping_data()
+{
+    QTest::addColumn<QByteArray>("keys");
+    QTest::addColumn<int>("byte");
+    QTest::addColumn<int>("cursor");
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<bool>("dirty");
+
+    // Cursor at offset 10, whose byte is 0x0A.
+    QTest::newRow("4 1") << QByteArray("41") << 0x41 << 11 << 1 << true;
+    QTest::newRow("upper-case digits") << QByteArray("BE") << 0xBE << 11 << 1 << true;
+    QTest::newRow("z skips the high digit") << QByteArray("z1") << 0x01 << 11 << 1 << true;
+    QTest::newRow("one digit stays in the byte") << QByteArray("7") << 0x7A << 10 << 1 << true;
+    QTest::newRow("two rejected characters") << QByteArray("g!") << 0x0A << 11 << 0 << false;
+    QTest::newRow("two bytes") << QByteArray("1234") << 0x12 << 12 << 2 << true;
+}
+
+void TestHexEditor::hexTyping()
+{
+    QFETCH(QByteArray, keys);
+    QFETCH(int, byte);
+    QFETCH(int, cursor);
+    QFETCH(int, entries);
+    QFETCH(bool, dirty);
+
+    THexProbe ed;
+    ed.SetCursorPanel(0);
+    ed.MoveCursor(10);
+    QSignalSpy byteChanges(&ed, &THexEditor::OnCursorByteChange);
+    for (char ch : keys)
+        Type(ed, ch);
+    QCOMPARE(int(ed.GetByte(10)), byte);
+    QCOMPARE(ed.GetCursorOffset(), cursor);
+    QCOMPARE(ed.ChangeLog().UndoCount, entries);
+    QCOMPARE(ed.Dirty(), dirty);
+    QCOMPARE(byteChanges.isEmpty(), !dirty);
+}
+
+void TestHexEditor::decimalTyping_data()
+{
+    QTest::addColumn<int>("group");
+    QTest::addColumn<uint>("value");
+    QTest::addColumn<QByteArray>("keys");
+    QTest::addColumn<uint>("expected");
+    QTest::addColumn<int>("cursor");
+
+    // Groups at offset 16; the cursor moves a group on after a full cell.
+    QTest::newRow("byte: 9 over 255 keeps the low byte") << 1 << 255u << QByteArray("9") << 187u << 16;
+    QTest::newRow("byte: full cell") << 1 << 0u << QByteArray("042") << 42u << 17;
+    QTest::newRow("word: 5 digits") << 2 << 0u << QByteArray("65535") << 65535u << 18;
+    QTest::newRow("word: non-digit skips a place") << 2 << 0u << QByteArray("x1") << 1000u << 16;
+    // Groups with the top bit set print without a sign and keep their digits.
+    QTest::newRow("long: top bit set") << 4 << 0x80000000u << QByteArray("3") << 3147483648u << 16;
+    QTest::newRow("long: above 32 bits keeps low bytes") << 4 << 0xFFFFFFFFu << QByteArray("9") << 705032703u << 16;
+    QTest::newRow("long: full cell") << 4 << 0u << QByteArray("4000000000") << 4000000000u << 20;
+}
+
+void TestHexEditor::decimalTyping()
+{
+    QFETCH(int, group);
+    QFETCH(uint, value);
+    QFETCH(QByteArray, keys);
+    QFETCH(uint, expected);
+    QFETCH(int, cursor);
+
+    THexProbe ed;
+    ed.resize(700, 200);
+    ed.SetBaseBytes(10);
+    ed.SetBytesPerGroup(group);
+    ed.SetCursorPanel(0);
+    ed.Snapshot(); // the paint sets the digits per cell
+    ed.SetWord(16, value);
+    ed.MoveCursor(16);
+    for (char ch : keys)
+        Type(ed, ch);
+    QCOMPARE(ed.GetWord(16), expected);
+    QCOMPARE(ed.GetCursorOffset(), cursor);
+    QCOMPARE(ed.ChangeLog().UndoEntries[ed.ChangeLog().UndoCount - 1].Kind, 1);
+}
+
+void TestHexEditor::characterPanel()
+{
+    THexProbe ed;
+    ed.MoveCursor(20);
+    QSignalSpy byteChanges(&ed, &THexEditor::OnCursorByteChange);
+    char a = 'A';
+    ed.KeyPress(a);
+    QCOMPARE(int(ed.GetByte(20)), 0x41);
+    QCOMPARE(ed.GetCursorOffset(), 21);
+    QCOMPARE(byteChanges.count(), 0);
+    char high = char(200);
+    char tab = '\t';
+    ed.KeyPress(high);
+    ed.KeyPress(tab);
+    QCOMPARE(int(ed.GetByte(21)), 21);
+    QCOMPARE(ed.GetCursorOffset(), 21);
+    QCOMPARE(ed.ChangeLog().UndoCount, 1);
+}
+
+void TestHexEditor::readOnlyIgnoresTyping()
+{
+    for (int panel : {0, 1}) {
+        THexProbe ed;
+        ed.SetCursorPanel(panel);
+        ed.SetReadOnly(true);
+        ed.MoveCursor(3);
+        for (char ch : QByteArray("41A"))
+            Type(ed, ch);
+        QCOMPARE(Bytes(ed), Bytes(THexProbe()));
+        QVERIFY(!ed.Dirty());
+        QCOMPARE(ed.ChangeLog().UndoCount, 0);
+        QCOMPARE(ed.GetCursorOffset(), 3);
+    }
+}
+
+void TestHexEditor::navigationKeys_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("expected");
+
+    QTest::newRow("right") << int(Qt::Key_Right) << 100 << 101;
+    QTest::newRow("left") << int(Qt::Key_Left) << 100 << 99;
+    QTest::newRow("left at start") << int(Qt::Key_Left) << 0 << 0;
+    QTest::newRow("down") << int(Qt::Key_Down) << 100 << 116;
+    QTest::newRow("down past end") << int(Qt::Key_Down) << 1020 << 1023;
+    QTest::newRow("up") << int(Qt::Key_Up) << 100 << 84;
+    QTest::newRow("up past start") << int(Qt::Key_Up) << 3 << 0;
+    QTest::newRow("home") << int(Qt::Key_Home) << 100 << 0;
+    QTest::newRow("end") << int(Qt::Key_End) << 100 << 1023;
+    QTest::newRow("other key") << int(Qt::Key_Insert) << 100 << 100;
+}
+
+void TestHexEditor::navigationKeys()
+{
+    QFETCH(int, key);
+    QFETCH(int, start);
+    QFETCH(int, expected);
+    THexProbe ed;
+    ed.MoveCursor(start);
+    ed.SetByte(start, 1); // any unsealed entry is sealed by the move
+    QTest::keyClick(&ed, Qt::Key(key), Qt::ShiftModifier);
+    QCOMPARE(ed.GetCursorOffset(), expected);
+}
+
+void TestHexEditor::endOnEmptyBuffer()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("empty.bin");
+    QVERIFY(WriteFile(path, QByteArray()));
+    THexProbe ed;
+    QCOMPARE(ed.LoadFromFile(QFile::encodeName(path).constData()), 0);
+    int key = Qt::Key_End;
+    ed.KeyDown(key, Qt::NoModifier);
+    QCOMPARE(ed.GetCursorOffset(), 0);
+}
+
+void TestHexEditor::pageDownUsesRowsLastPainted()
+{
+    THexProbe ed;
+    ed.resize(700, 150);
+    ed.Snapshot();
+    const int rows = ed.VisibleRows();
+    QVERIFY(rows > 1);
+    ed.MoveCursor(0);
+    int key = Qt::Key_PageDown;
+    ed.KeyDown(key, Qt::NoModifier);
+    QCOMPARE(ed.GetCursorOffset(), rows * 16);
+
+    ed.resize(700, 300); // not painted yet: the old row count still counts
+    ed.KeyDown(key, Qt::NoModifier);
+    QCOMPARE(ed.GetCursorOffset(), 2 * rows * 16);
+    ed.Snapshot();
+    QVERIFY(ed.VisibleRows() > rows);
+    ed.MoveCursor(1000);
+    key = Qt::Key_PageUp;
+    ed.KeyDown(key, Qt::NoModifier);
+    QCOMPARE(ed.GetCursorOffset(), 1000 - ed.VisibleRows() * 16);
+}
+
+void TestHexEditor::scrollFollowsCursor()
+{
+    QScrollBar bar(Qt::Vertical);
+    THexProbe ed;
+    ed.resize(700, 150);
+    ed.SetScrollBar(&bar);
+    ed.SetSize(1024); // sets the scroll range
+    QCOMPARE(bar.maximum(), 63);
+    ed.Snapshot();
+    const int rows = ed.VisibleRows();
+    QCOMPARE(bar.pageStep(), rows);
+
+    ed.MoveCursor(500); // below the view: its row becomes the last one
+    QCOMPARE(bar.value(), 500 / 16 - rows + 1);
+    ed.Snapshot();
+    QCOMPARE(ed.FirstVisible(), bar.value() * 16);
+    QVERIFY(ed.LastVisible() >= 500);
+
+    ed.MoveCursor(20); // above the view: its row becomes the first one
+    QCOMPARE(bar.value(), 1);
+
+    // The host may delete its scroll bar; the control must not follow it.
+    {
+        QScrollBar* temporary = new QScrollBar;
+        ed.SetScrollBar(temporary);
+        delete temporary;
+    }
+    QVERIFY(!ed.ScrollBar());
+    ed.MoveCursor(900);
+    ed.Snapshot();
+}
+
+void TestHexEditor::mouseClicks()
+{
+    THexProbe ed;
+    ed.resize(700, 200);
+    ed.Snapshot();
+    QCOMPARE(ed.CursorPanel(), 1);
+
+    // Find the cells of offset 18 through the hit list, as painted.
+    const int y = 10 + ed.FRowHeight + ed.FRowHeight / 2;
+    int byteX = -1, charX = -1;
+    for (int x = 0; x < ed.width(); ++x) {
+        if (ed.GetMouseOffset(x, y) != 18)
+            continue;
+        if (byteX < 0)
+            byteX = x;
+        else if (x > byteX + 3 * ed.FCellWidth && charX < 0)
+            charX = x;
+    }
+    QVERIFY(byteX > 0 && charX > byteX);
+
+    QSignalSpy cursor(&ed, &THexEditor::OnCursorChange);
+    QTest::mouseClick(&ed, Qt::LeftButton, Qt::NoModifier, QPoint(byteX, y));
+    QCOMPARE(ed.GetCursorOffset(), 18);
+    QCOMPARE(ed.CursorPanel(), 0);
+    QCOMPARE(cursor.count(), 1); // the panel switch moves nothing again
+
+    ed.MouseDown(Qt::RightButton, Qt::NoModifier, charX, y);
+    QCOMPARE(ed.CursorPanel(), 1);
+
+    // A click on the frame finds no cell and changes nothing.
+    ed.MouseDown(Qt::LeftButton, Qt::NoModifier, 2, 2);
+    QCOMPARE(ed.GetCursorOffset(), 18);
+    QCOMPARE(ed.GetMouseOffset(2, 2), -1);
+
+    // Blank cells past the end land on the last byte.
+    ed.SetSize(20);
+    ed.Snapshot();
+    ed.MouseDown(Qt::LeftButton, Qt::NoModifier, charX, y + 2 * ed.FRowHeight);
+    QCOMPARE(ed.GetCursorOffset(), 19);
+}
+
+void TestHexEditor::offsetText_data()
+{
+    QTest::addColumn<int>("base");
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("decoded");
+
+    QTest::newRow("hex") << 16 << 0x1F2E << QByteArray("00001F2E") << QByteArray("1f2E") << 0x1F2E;
+    QTest::newRow("hex skips other characters") << 16 << 0 << QByteArray("00000000") << QByteArray("0x 10") << 16;
+    QTest::newRow("decimal has 10 digits") << 10 << 1234 << QByteArray("0000001234") << QByteArray(" 1234")
+                                          << 1234;
+    QTest::newRow("decimal reads 0x") << 10 << 0 << QByteArray("0000000000") << QByteArray("0x20") << 32;
+}
+
+void TestHexEditor::offsetText()
+{
+    QFETCH(int, base);
+    QFETCH(int, offset);
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, input);
+    QFETCH(int, decoded);
+    THexProbe ed;
+    ed.SetBaseOffset(base);
+    char out[32];
+    ed.FormatOffset(offset, out);
+    QCOMPARE(QByteArray(out), text);
+    QCOMPARE(ed.DecodeOffset(input.constData()), decoded);
+}
+
+void TestHexEditor::keysReachEditorInsideDialog()
+{
+    QDialog dialog;
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* before = new QLineEdit(&dialog);
+    auto* ed = new THexProbe(&dialog);
+    auto* after = new QLineEdit(&dialog);
+    layout->addWidget(before);
+    layout->addWidget(ed);
+    layout->addWidget(after);
+    // A window shortcut on a plain letter must not steal it from the editor.
+    auto* action = new QAction(&dialog);
+    action->setShortcut(QKeySequence(Qt::Key_A));
+    dialog.addAction(action);
+    QSignalSpy triggered(action, &QAction::triggered);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+
+    before->setFocus();
+    QTest::keyClick(before, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), ed);
+
+    ed->MoveCursor(30);
+    QTest::keyClick(ed, Qt::Key_Down);
+    QTest::keyClick(ed, Qt::Key_Right);
+    QCOMPARE(ed->GetCursorOffset(), 47);
+    QTest::keyClick(ed, 'A');
+    QCOMPARE(int(ed->GetByte(47)), 'A');
+    QCOMPARE(triggered.count(), 0);
+    QCOMPARE(QApplication::focusWidget(), ed);
+
+    QTest::keyClick(ed, Qt::Key_Tab); // Tab is not kept: focus moves on
+    QCOMPARE(QApplication::focusWidget(), after);
+
+    QTest::mouseClick(ed, Qt::LeftButton, Qt::NoModifier, QPoint(3, 3));
+    QCOMPARE(QApplication::focusWidget(), ed);
+}
+
+QTEST_MAIN(TestHexEditor)
+#include "tst_hexeditor.moc"

@@ -1,0 +1,434 @@
+// THexEditor's layout and painting, read back from a QImage and from the
+// hit-test cells the paint records.
+#include "Canvas.h"
+#include "Hexprobe.h"
+#include "Hittest.h"
+#include "Testenv.h"
+
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+
+QFont TestFont(int pixels)
+{
+    QFont font("DejaVu Sans Mono");
+    font.setPixelSize(pixels);
+    font.setStyleHint(QFont::Monospace);
+    return font;
+}
+
+// Text metrics as the control measures them.
+struct TMetrics
+{
+    int Cell, Height, Address, Byte;
+    explicit TMetrics(const THexEditor& ed)
+    {
+        TCanvas canvas(&ed);
+        canvas.SetFont(ed.font());
+        Cell = canvas.TextWidth("A");
+        Height = canvas.TextHeight("A");
+        Address = canvas.TextWidth("00000000");
+        Byte = canvas.TextWidth("00");
+    }
+};
+
+bool IsDark(QRgb c)
+{
+    return qGray(c) < 110;
+}
+
+int CountPixels(const QImage& image, const QRect& area, bool (*test)(QRgb))
+{
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (test(image.pixel(x, y)))
+                ++n;
+    return n;
+}
+
+const THitCell* CellAt(const THexProbe& ed, int x, int y)
+{
+    return HitListFind(ed.FHitList.get(), x, y);
+}
+
+} // namespace
+
+class TestHexPaint : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void newControlRowLayout();
+    void separatorsAndFrame();
+    void layoutMessage();
+    void startMessage();
+    void decimalGroups();
+    void scrollPositionPicksFirstRow();
+    void rowsOnlyWhenTheyFit_data();
+    void rowsOnlyWhenTheyFit();
+    void rowWidthEventOnlyOnChange();
+    void cellColours();
+    void cursorBlinks();
+    void rowHeightChangeEmptiesHitList();
+    void wideLineStaysInsideHitTable();
+    void polkaDots();
+
+private:
+    TTestConfigHome FConfigHome;
+};
+
+void TestHexPaint::newControlRowLayout()
+{
+    THexProbe ed;
+    ed.setFont(TestFont(12));
+    ed.resize(640, 200);
+    ed.Snapshot();
+    const TMetrics m(ed);
+
+    const int addressEnd = 12 + m.Address;
+    const int bytesStart = addressEnd + 20;
+    const int bytesEnd = bytesStart + 16 * m.Byte + 3 * m.Cell;
+    const int charsStart = bytesEnd + 20;
+    QCOMPARE(ed.FAddrSeparatorX, addressEnd);
+    QCOMPARE(ed.FCharSeparatorX, bytesEnd);
+    QCOMPARE(ed.FRowWidth, charsStart + 16 * m.Cell + 12);
+
+    int rows = 0;
+    while (10 + (rows + 1) * m.Height < 200)
+        ++rows;
+    QCOMPARE(ed.VisibleRows(), rows);
+    QCOMPARE(ed.LastVisible(), rows * 16 - 1);
+
+    for (int r = 0; r < rows; ++r) {
+        const int y = 10 + r * m.Height;
+        for (int yy : {y, y + m.Height - 1}) {
+            QCOMPARE(ed.GetMouseOffset(addressEnd - 1, yy), -1);
+            for (int i = 0; i < 16; ++i) {
+                const int x = bytesStart + i * m.Byte + (i / 4) * m.Cell;
+                const THitCell* first = CellAt(ed, x, yy);
+                const THitCell* last = CellAt(ed, x + m.Byte - 1, yy);
+                QVERIFY(first && last);
+                QCOMPARE(first->Value, r * 16 + i);
+                QCOMPARE(last->Value, r * 16 + i);
+                QCOMPARE(first->Tag, 0);
+                if (i % 4 == 3 && i < 15) // the group space belongs to no cell
+                    QCOMPARE(ed.GetMouseOffset(x + m.Byte, yy), -1);
+                const THitCell* ch = CellAt(ed, charsStart + i * m.Cell, yy);
+                QVERIFY(ch);
+                QCOMPARE(ch->Value, r * 16 + i);
+                QCOMPARE(ch->Tag, 1);
+            }
+            QCOMPARE(ed.GetMouseOffset(bytesEnd, yy), -1);
+            QCOMPARE(ed.GetMouseOffset(charsStart + 16 * m.Cell, yy), -1);
+        }
+    }
+    QCOMPARE(ed.GetMouseOffset(bytesStart, 9), -1);
+    QCOMPARE(ed.GetMouseOffset(bytesStart, 10 + rows * m.Height), -1);
+}
+
+void TestHexPaint::separatorsAndFrame()
+{
+    THexProbe ed;
+    ed.setFont(TestFont(12));
+    ed.resize(640, 200);
+    const QImage image = ed.Snapshot();
+    const int y = 100;
+    // Each separator is centred in its 20-pixel slot: blue with a green ramp
+    // that is 0 in the middle column and rises by 50 per column.
+    for (int slot : {ed.FAddrSeparatorX, ed.FCharSeparatorX}) {
+        QCOMPARE(QColor(image.pixel(slot + 9, y)), QColor(0, 0, 255));
+        QCOMPARE(QColor(image.pixel(slot + 8, y)), QColor(0, 50, 255));
+        QCOMPARE(QColor(image.pixel(slot + 11, y)), QColor(0, 100, 255));
+        QCOMPARE(image.pixel(slot + 12, y), image.pixel(slot + 13, y)); // background
+    }
+    // Frame: five rings, green 100, 50, 0, 50, 100 from the outside in.
+    const int greens[] = {100, 50, 0, 50, 100};
+    for (int inset = 0; inset < 5; ++inset) {
+        QCOMPARE(QColor(image.pixel(inset, y)), QColor(0, greens[inset], 255));
+        QCOMPARE(QColor(image.pixel(639 - inset, y)), QColor(0, greens[inset], 255));
+    }
+}
+
+void TestHexPaint::layoutMessage()
+{
+    THexProbe ed;
+    ed.setFont(TestFont(12));
+    ed.resize(640, 300);
+    ed.SetBytesPerLine(10);
+    const QImage image = ed.Snapshot();
+    const TMetrics m(ed);
+
+    QCOMPARE(ed.VisibleRows(), 0);
+    QCOMPARE(ed.FAddrSeparatorX, -1);
+    QCOMPARE(ed.FCharSeparatorX, -1);
+    QCOMPARE(ed.GetMouseOffset(200, 20), -1);
+    // Three centred lines hang from the middle; above and below is empty.
+    const int top = (300 - m.Height) / 2;
+    const QRect lines(10, top, 620, 3 * m.Height);
+    QVERIFY(CountPixels(image, lines, IsDark) > 100);
+    QCOMPARE(CountPixels(image, QRect(10, 10, 620, top - 12), IsDark), 0);
+    QCOMPARE(CountPixels(image, QRect(10, top + 3 * m.Height + 2, 620, 280 - top - 3 * m.Height), IsDark), 0);
+    // Each line is centred: its ink starts as far from the left as it ends
+    // from the right, within a character.
+    for (int j = 0; j < 3; ++j) {
+        const QRect band(0, top + j * m.Height, 640, m.Height);
+        int left = 640, right = -1;
+        for (int y = band.top(); y <= band.bottom(); ++y)
+            for (int x = 10; x < 630; ++x)
+                if (IsDark(image.pixel(x, y))) {
+                    left = qMin(left, x);
+                    right = qMax(right, x);
+                }
+        QVERIFY(right > left);
+        QVERIFY(qAbs(left - (639 - right)) <= m.Cell + 1);
+    }
+
+    // A valid layout again paints rows.
+    ed.SetBytesPerLine(12);
+    ed.Snapshot();
+    QVERIFY(ed.VisibleRows() > 0);
+}
+
+void TestHexPaint::startMessage()
+{
+    THexProbe ed;
+    ed.setFont(TestFont(12));
+    ed.resize(640, 300);
+    ed.SetNotLoaded();
+    const QImage image = ed.Snapshot();
+    const TMetrics m(ed);
+    const int top = (300 - m.Height) / 2;
+    QVERIFY(CountPixels(image, QRect(10, top, 620, m.Height), IsDark) > 50);
+    QCOMPARE(CountPixels(image, QRect(10, top + m.Height + 1, 620, 100), IsDark), 0);
+    QCOMPARE(ed.VisibleRows(), 0);
+}
+
+void TestHexPaint::decimalGroups()
+{
+    THexProbe ed;
+    ed.setFont(TestFont(12));
+    ed.resize(700, 120);
+    ed.SetBaseBytes(10);
+    ed.SetBytesPerGroup(2);
+    ed.Snapshot();
+    const TMetrics m(ed);
+    QCOMPARE(ed.FCellDigits, 5);
+    QCOMPARE(ed.FInputDigits, 5);
+
+    const int bytesStart = 12 + m.Address + 20;
+    TCanvas canvas(&ed);
+    canvas.SetFont(ed.font());
+    const int cell = canvas.TextWidth("00000");
+    const int y = 10 + m.Height + 1; // second row
+    for (int c = 0; c < 8; ++c) {
+        const int x = bytesStart + c * (cell + m.Cell);
+        QCOMPARE(ed.GetMouseOffset(x, y), 16 + 2 * c);
+        QCOMPARE(ed.GetMouseOffset(x + cell - 1, y), 16 + 2 * c);
+        QCOMPARE(ed.GetMouseOffset(x + cell, y), -1); // every cell has its space
+    }
+    const int bytesEnd = bytesStart + 8 * (cell + m.Cell);
+    QCOMPARE(ed.FCharSeparatorX, bytesEnd);
+    QCOMPARE(ed.GetMouseOffset(bytesEnd + 20, y), 16);
+    QCOMPARE(ed.GetMouseOffset(bytesEnd + 20 + 15 * m.Cell, y), 31);
+}
+
+void TestHexPaint::scrollPositionPicksFirstRow()
+{
+    QScrollBar bar(Qt::Vertical);
+    bar.setRange(0, 63);
+    bar.setValue(3);
+    THexProbe ed;
+    ed.setFont(TestFont(12));
+    ed.resize(640, 150);
+    ed.SetScrollBar(&bar);
+    ed.Snapshot();
+    const TMetrics m(ed);
+    QCOMPARE(ed.FirstVisible(), 48);
+    QCOMPARE(ed.GetMouseOffset(12 + m.Address + 20, 10), 48);
+    QCOMPARE(bar.pageStep(), ed.VisibleRows());
+    QCOMPARE(ed.LastVisible(), 48 + 16 * ed.VisibleRows() - 1);
+}
+
+void TestHexPaint::rowsOnlyWhenTheyFit_data()
+{
+    QTest::addColumn<int>("extra"); // height beyond 10 + one row height
+    QTest::addColumn<int>("rows");
+    QTest::newRow("no pixel to spare") << 0 << 0;
+    QTest::newRow("one pixel to spare") << 1 << 1;
+}
+
+void TestHexPaint::rowsOnlyWhenTheyFit()
+{
+    QFETCH(int, extra);
+    QFETCH(int, rows);
+    THexProbe ed;
+    ed.setFont(TestFont(12));
+    const TMetrics m(ed);
+    ed.resize(640, 10 + m.Height + extra);
+    QSignalSpy widths(&ed, &THexEditor::OnRowWidthChange);
+    ed.Snapshot();
+    QCOMPARE(ed.VisibleRows(), rows);
+    QCOMPARE(widths.count(), rows);
+    QCOMPARE(ed.GetMouseOffset(12 + m.Address + 20, 10) >= 0, rows > 0);
+}
+
+void TestHexPaint::rowWidthEventOnlyOnChange()
+{
+    THexProbe ed;
+    ed.setFont(TestFont(12));
+    ed.resize(640, 200);
+    QSignalSpy widths(&ed, &THexEditor::OnRowWidthChange);
+    ed.Snapshot();
+    QCOMPARE(widths.count(), 1);
+    QCOMPARE(widths.at(0).at(0).value<QObject*>(), &ed);
+    ed.Snapshot();
+    ed.SetByte(0, 0xAB);
+    ed.Snapshot();
+    QCOMPARE(widths.count(), 1);
+    ed.SetBytesPerLine(8);
+    ed.Snapshot();
+    QCOMPARE(widths.count(), 2);
+}
+
+void TestHexPaint::cellColours()
+{
+    THexProbe ed;
+    ed.setFont(TestFont(16));
+    ed.resize(640, 200);
+    ed.SetColorByte(RGBToTColor(0, 160, 0));
+    ed.SetColorChange(RGBToTColor(220, 0, 0));
+    ed.SetColorCursor(RGBToTColor(0, 0, 220));
+    ed.SetColorAscii(RGBToTColor(160, 0, 160));
+    ed.SetCursorPanel(0);
+    ed.MoveCursor(5);
+    ed.SetByte(2, 0x88);
+    ed.SetByte(0x41, 0x41);
+    const QImage image = ed.Snapshot();
+    const TMetrics m(ed);
+    const int bytesStart = 12 + m.Address + 20;
+    auto hexCell = [&](int i) {
+        return QRect(bytesStart + i * m.Byte + (i / 4) * m.Cell, 10, m.Byte, m.Height - 2);
+    };
+    auto charCell = [&](int offset) {
+        return QRect(ed.FCharSeparatorX + 20 + (offset % 16) * m.Cell, 10 + (offset / 16) * m.Height, m.Cell,
+                     m.Height - 2);
+    };
+    auto red = [](QRgb c) { return qRed(c) > 150 && qGreen(c) < 80 && qBlue(c) < 80; };
+    auto green = [](QRgb c) { return qGreen(c) > 100 && qRed(c) < 80 && qBlue(c) < 80; };
+    auto blue = [](QRgb c) { return qBlue(c) > 150 && qRed(c) < 80 && qGreen(c) < 80; };
+    auto purple = [](QRgb c) { return qRed(c) > 100 && qBlue(c) > 100 && qGreen(c) < 80; };
+
+    QVERIFY(CountPixels(image, hexCell(2), red) > 5);      // changed
+    QCOMPARE(CountPixels(image, hexCell(2), green), 0);
+    QVERIFY(CountPixels(image, hexCell(5), blue) > 5);     // cursor
+    QVERIFY(CountPixels(image, hexCell(6), green) > 5);    // plain byte
+    QCOMPARE(CountPixels(image, hexCell(6), red), 0);
+    QVERIFY(CountPixels(image, charCell(0x41), red) > 5);  // changed 'A'
+    QVERIFY(CountPixels(image, charCell(0x42), purple) > 5);
+    // The undo stack decides: an undone change is plain again.
+    ed.Undo();
+    const QImage after = ed.Snapshot();
+    QCOMPARE(CountPixels(after, charCell(0x41), red), 0);
+    QVERIFY(CountPixels(after, hexCell(2), red) > 5);
+}
+
+void TestHexPaint::cursorBlinks()
+{
+    THexProbe ed;
+    ed.setFont(TestFont(12));
+    ed.resize(640, 200);
+    ed.SetColor(RGBToTColor(255, 255, 255));
+    QImage image = ed.Snapshot();
+    const TMetrics m(ed);
+    // A new control's cursor: under the character of offset 5, two pixels.
+    const int x = ed.FCharSeparatorX + 20 + 5 * m.Cell;
+    const int y = 10 + m.Height - 2;
+    QCOMPARE(ed.FCursorX, x);
+    QCOMPARE(ed.FCursorY, y);
+    auto underline = [&](const QImage& img, QRgb colour) {
+        for (int dx = 0; dx < m.Cell; ++dx)
+            for (int dy = 0; dy < 2; ++dy)
+                if (img.pixel(x + dx, y + dy) != colour)
+                    return false;
+        return true;
+    };
+    const QRgb black = qRgb(0, 0, 0), white = qRgb(255, 255, 255);
+    QVERIFY(underline(image, black));
+
+    // On for three steps, off for three.
+    const bool expected[] = {true, true, false, false, false, true, true, true, false};
+    for (bool on : expected) {
+        ed.AnimateCursor();
+        QCOMPARE(underline(ed.Snapshot(), on ? black : white), true);
+    }
+    // A cursor move shows it at once.
+    ed.MoveCursor(5);
+    QVERIFY(underline(ed.Snapshot(), black));
+
+    ed.SetCursorStyle(1);
+    for (int i = 0; i < 6; ++i) {
+        ed.AnimateCursor();
+        QVERIFY(underline(ed.Snapshot(), black));
+    }
+}
+
+void TestHexPaint::rowHeightChangeEmptiesHitList()
+{
+    THexProbe ed;
+    ed.setFont(TestFont(12));
+    ed.resize(640, 400);
+    ed.Snapshot();
+    const int smallRows = ed.VisibleRows();
+    const int smallHeight = ed.FRowHeight;
+    ed.setFont(TestFont(30));
+    const TMetrics big(ed);
+    ed.resize(900, 10 + big.Height + big.Height / 2); // room for one big row only
+    ed.Snapshot();
+    QVERIFY(ed.FRowHeight > smallHeight);
+    QCOMPARE(ed.VisibleRows(), 1);
+    QVERIFY(smallRows > 4);
+    // Where the old small rows were, below the one big row, nothing is found.
+    const int y = 10 + ed.FRowHeight + 2;
+    for (int x = 0; x < ed.width(); ++x)
+        QCOMPARE(ed.GetMouseOffset(x, y), -1);
+}
+
+void TestHexPaint::wideLineStaysInsideHitTable()
+{
+    // 100 bytes per line make 200 cells a row; the table keeps 128 of them.
+    THexProbe ed;
+    ed.setFont(TestFont(10));
+    ed.resize(2600, 80);
+    ed.SetBytesPerLine(100);
+    ed.Snapshot();
+    const TMetrics m(ed);
+    QVERIFY(ed.VisibleRows() >= 1);
+    const int bytesStart = 12 + m.Address + 20;
+    QCOMPARE(ed.GetMouseOffset(bytesStart, 12), 0);
+    const int last = bytesStart + 99 * m.Byte + 24 * m.Cell;
+    QCOMPARE(ed.GetMouseOffset(last, 12), 99);
+    const int charsStart = ed.FCharSeparatorX + 20;
+    QCOMPARE(ed.GetMouseOffset(charsStart, 12), 0);
+    QCOMPARE(ed.GetMouseOffset(charsStart + 99 * m.Cell, 12), -1); // not recorded
+    ed.MouseDown(Qt::LeftButton, Qt::NoModifier, charsStart + 99 * m.Cell, 12);
+    QCOMPARE(ed.GetCursorOffset(), 5); // nothing there: the cursor stays
+}
+
+void TestHexPaint::polkaDots()
+{
+    THexProbe ed;
+    ed.resize(400, 300);
+    ed.SetColor(RGBToTColor(255, 255, 255));
+    ed.SetPolkaDots(5);
+    const QImage image = ed.Snapshot();
+    auto dot = [](QRgb c) { return qRed(c) == 255 && qGreen(c) == 255 && qBlue(c) == 128; };
+    QVERIFY(CountPixels(image, image.rect(), dot) > 200);
+    ed.SetPolkaDots(0);
+    QCOMPARE(CountPixels(ed.Snapshot(), QRect(0, 0, 400, 300), dot), 0);
+}
+
+QTEST_MAIN(TestHexPaint)
+#include "tst_hexpaint.moc"
