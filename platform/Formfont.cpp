@@ -1,5 +1,8 @@
 #include "Formfont.h"
 
+#include <QFontMetricsF>
+#include <QString>
+
 QStringList FormFontFamilies()
 {
     // The original bitmap face first (some systems carry it), then faces with
@@ -26,5 +29,18 @@ QFont FormFont()
     font.setFamilies(FormFontFamilies());
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(FormFontPixelHeight);
+
+    // The captions were fitted to a narrow face. When only a wider face is
+    // installed (DejaVu Sans is about a tenth wider than Helvetica metrics),
+    // narrow it to the width of a Helvetica-metric face at this height, so
+    // captions such as "Endian-Flip-32" stay inside their buttons.
+    static const QString Sample = QStringLiteral("abcdefghijklmnopqrstuvwxyz0123456789");
+    constexpr double HelveticaSampleEms = 18.286; // advance of Sample in ems
+    const double target = HelveticaSampleEms * FormFontPixelHeight;
+    const double width = QFontMetricsF(font).horizontalAdvance(Sample);
+    if (width > target * 1.02) {
+        const int stretch = int(100.0 * target / width);
+        font.setStretch(stretch < 75 ? 75 : stretch);
+    }
     return font;
 }

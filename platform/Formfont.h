@@ -11,5 +11,7 @@ constexpr int FormFontPixelHeight = 11;
 // Families tried in order; the first one installed is used.
 QStringList FormFontFamilies();
 
-// The forms' font: FormFontFamilies() at FormFontPixelHeight pixels.
+// The forms' font: FormFontFamilies() at FormFontPixelHeight pixels, narrowed
+// when the face found is much wider than the layout expects. Needs the
+// application object (it measures the face).
 QFont FormFont();

@@ -182,7 +182,8 @@ void TTestFormMorvic::CaptionsFitTheirControls()
         option.initFrom(button);
         option.text = button->text();
         const QRect contents = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
-        QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) <= contents.width(),
+        // Two pixels clear on each side, or the caption crowds the bevel.
+        QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) + 4 <= contents.width(),
             qPrintable(button->objectName()));
     }
 }
