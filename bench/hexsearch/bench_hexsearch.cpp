@@ -1,0 +1,126 @@
+// Searching a 256 MiB buffer whose only match sits at its very end, through
+// THexEditor::FindFirst, against glibc's memmem over the same buffer for the
+// same bytes. Prints each search's time as a ratio of memmem's.
+#include "Hexcontrol.h"
+
+#include <QApplication>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+const int BufferSize = 256 * 1024 * 1024;
+
+class TBenchEditor : public THexEditor
+{
+public:
+    unsigned char* Buffer() { return FData; }
+};
+
+TBenchEditor* Editor = nullptr;
+
+struct TCase
+{
+    const char* Name;
+    const char* Text;    // handed to FindFirst
+    int Mode;
+    int Flags;
+    const char* Pattern; // the bytes placed at the end, handed to memmem
+};
+
+// Random bytes give every byte value equally often, so first-byte candidates
+// turn up every 256 bytes (every 128 for a letter in either case).
+const TCase Cases[] = {
+    {"text_exact", "Tarvolin needle!", THexEditor::smText, THexEditor::sfMatchCase, "Tarvolin needle!"},
+    {"text_fold", "tARVOLIN NEEDLE!", THexEditor::smText, 0, "Tarvolin needle!"},
+    {"text_fold_letters", "tarvolinNEEDLES", THexEditor::smText, 0, "TarvolinNeedles"},
+    {"hex", "de ad be ef 54 61 72 76", THexEditor::smHex, 0, "\xde\xad\xbe\xef" "Tarv"},
+};
+
+void PlacePattern(const char* pattern)
+{
+    const size_t n = std::strlen(pattern);
+    std::memcpy(Editor->Buffer() + BufferSize - n, pattern, n);
+}
+
+void BM_Memmem(benchmark::State& state, const TCase* c)
+{
+    PlacePattern(c->Pattern);
+    const size_t n = std::strlen(c->Pattern);
+    for (auto _ : state) {
+        const void* hit = memmem(Editor->Buffer(), BufferSize, c->Pattern, n);
+        benchmark::DoNotOptimize(hit);
+        if (hit != Editor->Buffer() + BufferSize - n)
+            state.SkipWithError("memmem missed the match");
+    }
+}
+
+void BM_FindFirst(benchmark::State& state, const TCase* c)
+{
+    PlacePattern(c->Pattern);
+    const int expected = BufferSize - static_cast<int>(std::strlen(c->Pattern));
+    for (auto _ : state) {
+        const int at = Editor->FindFirst(c->Text, c->Mode, c->Flags);
+        benchmark::DoNotOptimize(at);
+        if (at != expected)
+            state.SkipWithError("FindFirst missed the match");
+    }
+}
+
+// Keeps each run's time per iteration for the ratio table.
+class TRatioReporter : public benchmark::ConsoleReporter
+{
+public:
+    std::map<std::string, double> Times;
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& run : runs)
+            if (!run.error_occurred && run.run_type == Run::RT_Iteration)
+                Times[run.benchmark_name()] = run.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    TBenchEditor editor;
+    Editor = &editor;
+    editor.FreeData();
+    editor.AllocData(BufferSize);
+    unsigned state = 12345;
+    unsigned char* data = editor.Buffer();
+    for (int i = 0; i < BufferSize; ++i) {
+        state = state * 1103515245u + 12345u;
+        data[i] = static_cast<unsigned char>(state >> 16);
+    }
+
+    for (const TCase& c : Cases) {
+        benchmark::RegisterBenchmark((std::string("memmem/") + c.Name).c_str(), BM_Memmem, &c)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark((std::string("FindFirst/") + c.Name).c_str(), BM_FindFirst, &c)
+            ->Unit(benchmark::kMillisecond);
+    }
+    benchmark::Initialize(&argc, argv);
+    TRatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+
+    std::printf("\nFindFirst time / memmem time over %d MiB, match at the end:\n", BufferSize >> 20);
+    for (const TCase& c : Cases) {
+        const auto base = reporter.Times.find(std::string("memmem/") + c.Name);
+        const auto ours = reporter.Times.find(std::string("FindFirst/") + c.Name);
+        if (base != reporter.Times.end() && ours != reporter.Times.end() && base->second > 0)
+            std::printf("  %-18s %.2fx\n", c.Name, ours->second / base->second);
+    }
+    benchmark::Shutdown();
+    return 0;
+}

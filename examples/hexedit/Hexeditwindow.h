@@ -1,0 +1,114 @@
+#pragma once
+// The main window of the hexedit program: one THexEditor with its scroll
+// bar, a find bar, the change log in a side panel, a status bar fed by the
+// editor's events, and File, Edit and View menus.
+//
+// Every question and message goes through a virtual function so a test can
+// answer it without a modal dialog.
+#include <QMainWindow>
+#include <QString>
+
+class QAction;
+class QActionGroup;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QScrollBar;
+class QTimer;
+class QTreeWidget;
+class THexEditor;
+
+class THexEditWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    enum TSaveAnswer { saSave, saDiscard, saCancel };
+
+    explicit THexEditWindow(QWidget* parent = nullptr);
+
+    // Loads a whole file; a failure is reported in a message. True on success.
+    bool OpenFile(const QString& path);
+    // Saves to the current file, or asks for a name when there is none.
+    bool SaveFile();
+    bool SaveFileAs(const QString& path);
+    // Asks about unsaved changes, then shows the start message again. False
+    // when the user cancelled.
+    bool CloseFile();
+    // Starts a search with the find bar's text, mode and options, or carries
+    // the running one on when nothing in the bar changed. Moves the cursor to
+    // the match; returns its offset or -1.
+    int FindFromBar();
+
+    THexEditor* Editor() const { return FEditor; }
+    QAction* UndoAction() const { return FUndoAction; }
+    QAction* RedoAction() const { return FRedoAction; }
+    QAction* SaveAction() const { return FSaveAction; }
+    QTreeWidget* UndoList() const { return FUndoList; }
+    QTreeWidget* RedoList() const { return FRedoList; }
+    QComboBox* FindMode() const { return FFindMode; }
+    QLineEdit* FindText() const { return FFindText; }
+    QCheckBox* FindMatchCase() const { return FMatchCase; }
+    QCheckBox* FindFromCursor() const { return FFromCursor; }
+    QLabel* FindStatus() const { return FFindStatus; }
+    QString FilePath() const { return FFilePath; }
+    bool IsDirty() const { return FDirty; }
+
+protected:
+    // Asked before unsaved changes would be lost.
+    virtual TSaveAnswer AskSaveChanges();
+    // File dialogs; an empty result means the user cancelled.
+    virtual QString AskOpenFileName();
+    virtual QString AskSaveFileName();
+    virtual void ShowMessage(const QString& caption, const QString& text);
+
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    void BuildMenus();
+    void BuildFindBar(QWidget* parent);
+    void BuildLogPanel();
+    void BuildStatusBar();
+    void ConnectEditor();
+    bool MaybeSave();
+    void RefreshLog();
+    void RefreshCursorStatus();
+    void UpdateTitle();
+    void UpdateFileActions();
+    void UndoOrRedo(bool redo);
+    void LogItemActivated(QTreeWidget* list);
+    QMenu* AddChoiceMenu(QMenu* parent, const QString& title, const QList<QPair<QString, int>>& choices,
+                         int current, void (THexEditor::*setter)(int));
+
+    THexEditor* FEditor = nullptr;
+    QScrollBar* FScrollBar = nullptr;
+    QTimer* FBlinkTimer = nullptr;
+
+    QAction* FSaveAction = nullptr;
+    QAction* FSaveAsAction = nullptr;
+    QAction* FCloseAction = nullptr;
+    QAction* FUndoAction = nullptr;
+    QAction* FRedoAction = nullptr;
+
+    QComboBox* FFindMode = nullptr;
+    QLineEdit* FFindText = nullptr;
+    QCheckBox* FMatchCase = nullptr;
+    QCheckBox* FFromCursor = nullptr;
+    QLabel* FFindStatus = nullptr;
+    QString FLastFindKey; // text, mode and flags of the running search
+
+    QTreeWidget* FUndoList = nullptr;
+    QTreeWidget* FRedoList = nullptr;
+
+    QLabel* FOffsetLabel = nullptr;
+    QLabel* FValueLabel = nullptr;
+    QLabel* FSizeLabel = nullptr;
+    QLabel* FDirtyLabel = nullptr;
+    QLabel* FNameLabel = nullptr;
+
+    QString FFilePath; // empty while no file is open
+    bool FDirty = false;
+    int FDataSize = 0;
+};

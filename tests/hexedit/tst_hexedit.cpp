@@ -1,0 +1,222 @@
+// The hexedit program's window driven as a user would: open a file, type
+// over a byte, undo, redo, save, find, and close with unsaved changes.
+#include "Hexcontrol.h"
+#include "Hexeditwindow.h"
+#include "Testenv.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace {
+
+// Answers the window's questions from the test instead of a dialog.
+class TTestWindow : public THexEditWindow
+{
+public:
+    TSaveAnswer Answer = saCancel;
+    int Questions = 0;
+    QStringList Messages;
+
+protected:
+    TSaveAnswer AskSaveChanges() override
+    {
+        ++Questions;
+        return Answer;
+    }
+    QString AskOpenFileName() override { return QString(); }
+    QString AskSaveFileName() override { return QString(); }
+    void ShowMessage(const QString& caption, const QString& text) override
+    {
+        Messages << caption + QLatin1String(": ") + text;
+    }
+};
+
+QByteArray Ascending(int size)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char(i);
+    return bytes;
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+} // namespace
+
+class TTestHexEdit : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void EditUndoRedoSave();
+    void OpenFailureIsReported();
+    void CloseAsksAboutChanges_data();
+    void CloseAsksAboutChanges();
+    void FindBar();
+
+private:
+    TTestConfigHome FConfig;
+    QTemporaryDir FDir;
+    QString FPath;
+};
+
+void TTestHexEdit::init()
+{
+    FPath = FDir.filePath(QStringLiteral("data.bin"));
+    QVERIFY(WriteFile(FPath, Ascending(100)));
+}
+
+void TTestHexEdit::EditUndoRedoSave()
+{
+    TTestWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(window.OpenFile(FPath));
+    THexEditor* editor = window.Editor();
+    QCOMPARE(editor->DataSize(), 100);
+    QVERIFY(!window.UndoAction()->isEnabled());
+
+    // Two hex digits typed over byte 3 of the byte panel.
+    editor->setFocus();
+    editor->SetCursorPanel(0);
+    editor->SetCursorOffset(3);
+    QTest::keyClicks(editor, QStringLiteral("a7"));
+    QCOMPARE(editor->GetByte(3), (unsigned char)0xA7);
+    QCOMPARE(editor->GetCursorOffset(), 4);
+    QVERIFY(window.IsDirty());
+    QVERIFY(window.isWindowModified());
+    QVERIFY(window.UndoAction()->isEnabled());
+    QCOMPARE(window.UndoAction()->text(), QStringLiteral("Undo 00000003: 03 --> A7"));
+    QCOMPARE(window.UndoList()->topLevelItemCount(), 1);
+
+    window.UndoAction()->trigger();
+    QCOMPARE(editor->GetByte(3), (unsigned char)0x03);
+    QVERIFY(!window.UndoAction()->isEnabled());
+    QCOMPARE(window.RedoAction()->text(), QStringLiteral("Redo 00000003: 03 --> A7"));
+    QCOMPARE(window.RedoList()->topLevelItemCount(), 1);
+
+    window.RedoAction()->trigger();
+    QCOMPARE(editor->GetByte(3), (unsigned char)0xA7);
+    QVERIFY(!window.RedoAction()->isEnabled());
+    QCOMPARE(window.RedoList()->topLevelItemCount(), 0);
+
+    window.SaveAction()->trigger();
+    QVERIFY2(window.Messages.isEmpty(), qPrintable(window.Messages.join('\n')));
+    QVERIFY(!window.IsDirty());
+    QByteArray expected = Ascending(100);
+    expected[3] = char(0xA7);
+    QCOMPARE(ReadFile(FPath), expected);
+}
+
+void TTestHexEdit::OpenFailureIsReported()
+{
+    TTestWindow window;
+    QVERIFY(window.OpenFile(FPath));
+    const QString missing = FDir.filePath(QStringLiteral("missing.bin"));
+    QVERIFY(!window.OpenFile(missing));
+    QCOMPARE(window.Messages.size(), 1);
+    QVERIFY(window.Messages.first().contains(QStringLiteral("missing.bin")));
+    // The open file stays what is shown and what Save writes to.
+    QCOMPARE(window.Editor()->DataSize(), 100);
+    QCOMPARE(window.FilePath(), QFileInfo(FPath).absoluteFilePath());
+    QVERIFY(window.SaveAction()->isEnabled());
+}
+
+void TTestHexEdit::CloseAsksAboutChanges_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("closed");
+    QTest::addColumn<bool>("saved");
+
+    QTest::newRow("cancel") << int(THexEditWindow::saCancel) << false << false;
+    QTest::newRow("discard") << int(THexEditWindow::saDiscard) << true << false;
+    QTest::newRow("save") << int(THexEditWindow::saSave) << true << true;
+}
+
+void TTestHexEdit::CloseAsksAboutChanges()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, closed);
+    QFETCH(bool, saved);
+
+    TTestWindow window;
+    window.show();
+    QVERIFY(window.OpenFile(FPath));
+    QVERIFY(window.close()); // nothing to save: no question
+    QCOMPARE(window.Questions, 0);
+
+    window.show();
+    THexEditor* editor = window.Editor();
+    editor->SetCursorPanel(1);
+    editor->SetCursorOffset(0);
+    QTest::keyClick(editor, 'Z');
+    QCOMPARE(editor->GetByte(0), (unsigned char)'Z');
+
+    window.Answer = THexEditWindow::TSaveAnswer(answer);
+    QCOMPARE(window.close(), closed);
+    QCOMPARE(window.Questions, 1);
+    QCOMPARE(ReadFile(FPath).at(0), saved ? 'Z' : '\0');
+
+    // File > Close asks the same way and goes back to the start message.
+    if (!closed) {
+        window.Answer = THexEditWindow::saDiscard;
+        QVERIFY(window.CloseFile());
+        QVERIFY(window.Editor()->Message()[0] != '\0');
+        QVERIFY(!window.SaveAction()->isEnabled());
+        QVERIFY(window.FilePath().isEmpty());
+    }
+}
+
+void TTestHexEdit::FindBar()
+{
+    QByteArray bytes(64, '.');
+    bytes.replace(10, 5, "Hello");
+    bytes.replace(40, 5, "HELLO");
+    QVERIFY(WriteFile(FPath, bytes));
+    TTestWindow window;
+    QVERIFY(window.OpenFile(FPath));
+    THexEditor* editor = window.Editor();
+
+    window.FindMode()->setCurrentIndex(window.FindMode()->findData(int(THexEditor::smText)));
+    window.FindText()->setText(QStringLiteral("hello"));
+    QCOMPARE(window.FindFromBar(), 10);
+    QCOMPARE(editor->GetCursorOffset(), 10);
+    QCOMPARE(window.FindFromBar(), 40); // unchanged bar: the search goes on
+    QCOMPARE(editor->GetCursorOffset(), 40);
+    QCOMPARE(window.FindFromBar(), -1);
+    QCOMPARE(editor->GetCursorOffset(), 40);
+    QVERIFY(window.FindStatus()->text().contains(QStringLiteral("Not found")));
+
+    window.FindMatchCase()->setChecked(true);
+    window.FindText()->setText(QStringLiteral("HELLO"));
+    QCOMPARE(window.FindFromBar(), 40);
+
+    // Hex bytes from the cursor: the match under the cursor is skipped.
+    window.FindMatchCase()->setChecked(false);
+    window.FindFromCursor()->setChecked(true);
+    window.FindMode()->setCurrentIndex(window.FindMode()->findData(int(THexEditor::smHex)));
+    window.FindText()->setText(QStringLiteral("2e 2e"));
+    editor->SetCursorOffset(15);
+    QCOMPARE(window.FindFromBar(), 16);
+    QVERIFY(window.FindStatus()->text().contains(QStringLiteral("Found")));
+}
+
+QTEST_MAIN(TTestHexEdit)
+#include "tst_hexedit.moc"

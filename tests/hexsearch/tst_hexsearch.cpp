@@ -1,0 +1,210 @@
+// THexEditor's searches: text with and without case, decimal and hex
+// patterns, from the start and from the cursor, overlapping matches, the end
+// of the search, and the search position against a plain scan.
+#include "Hexcontrol.h"
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <cstring>
+
+namespace {
+
+// Gives the tests the buffer and the search position.
+class TProbeEditor : public THexEditor
+{
+public:
+    void SetBytes(const QByteArray& bytes)
+    {
+        FreeData();
+        AllocData(bytes.size());
+        if (bytes.size() > 0)
+            std::memcpy(FData, bytes.constData(), size_t(bytes.size()));
+    }
+    int SearchPos() const { return FSearchPos; }
+    const char* SearchText() const { return FSearchText; }
+};
+
+QList<int> Results(const QString& list)
+{
+    QList<int> out;
+    for (const QString& part : list.split(QLatin1Char(','), Qt::SkipEmptyParts))
+        out.append(part.trimmed().toInt());
+    return out;
+}
+
+} // namespace
+
+class TTestHexSearch : public QObject
+{
+    Q_OBJECT
+private slots:
+    void Searches_data();
+    void Searches();
+    void LongTextIsCut();
+    void SearchLeavesCursorAlone();
+    void AgreesWithPlainScan();
+};
+
+void TTestHexSearch::Searches_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<int>("cursor");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("flags");
+    QTest::addColumn<QString>("results"); // FindFirst, then FindNext calls
+
+    const int text = THexEditor::smText, dec = THexEditor::smDecimal, hex = THexEditor::smHex;
+    const int exact = THexEditor::sfMatchCase, cursor = THexEditor::sfFromCursor;
+
+    QTest::newRow("match at 0 and at the very end")
+        << QByteArray("abcxabc") << 5 << QByteArray("abc") << text << exact << "0,4,-1,-1,-1";
+    QTest::newRow("overlapping") << QByteArray("aaaa") << 0 << QByteArray("aa") << text << 0 << "0,1,2,-1";
+    QTest::newRow("case folded") << QByteArray("xABCxabc") << 0 << QByteArray("abc") << text << 0 << "1,5,-1";
+    QTest::newRow("case exact") << QByteArray("xABCxabc") << 0 << QByteArray("abc") << text << exact << "5,-1";
+    QTest::newRow("pattern trimmed") << QByteArray("a b c") << 0 << QByteArray(" \tb c\r\n") << text << exact
+                                     << "2,-1";
+    QTest::newRow("nothing found") << QByteArray("abcdef") << 0 << QByteArray("xyz") << text << 0 << "-1,-1,-1";
+    QTest::newRow("longer than the data") << QByteArray("ab") << 0 << QByteArray("abc") << text << 0 << "-1,-1";
+    QTest::newRow("empty text matches every offset")
+        << QByteArray("ab") << 0 << QByteArray("  ") << text << 0 << "0,1,2,-1";
+    QTest::newRow("from the cursor on a match")
+        << QByteArray("abxab_ab") << 3 << QByteArray("ab") << text << (exact | cursor) << "6,-1";
+    QTest::newRow("from the cursor at the last byte")
+        << QByteArray("abab") << 3 << QByteArray("ab") << text << cursor << "-1";
+    QTest::newRow("decimal 300 is 01 2c")
+        << QByteArray("\x00\x01\x2c\x01\x2c", 5) << 0 << QByteArray("300") << dec << 0 << "1,3,-1";
+    QTest::newRow("decimal 65536 takes four bytes")
+        << QByteArray("\x01\x00\x00\x01\x00\x00", 6) << 0 << QByteArray("65536") << dec << 0 << "2,-1";
+    QTest::newRow("decimal 0x41 prefix") << QByteArray("zA") << 0 << QByteArray("0x41") << dec << 0 << "1,-1";
+    QTest::newRow("hex 01 2c") << QByteArray("\x00\x01\x2c\x01\x2c", 5) << 0 << QByteArray("01 2c") << hex << 0
+                               << "1,3,-1";
+    // Case folding belongs to text searches only.
+    QTest::newRow("hex matches bytes exactly")
+        << QByteArray("aA") << 0 << QByteArray("41") << hex << 0 << "1,-1";
+    QTest::newRow("hex without digits") << QByteArray("zz") << 0 << QByteArray("zz") << hex << 0 << "-1,-1";
+    QTest::newRow("unknown mode") << QByteArray("aa") << 0 << QByteArray("a") << 7 << 0 << "-1";
+    QTest::newRow("empty buffer") << QByteArray() << 0 << QByteArray("a") << text << 0 << "-1,-1";
+}
+
+void TTestHexSearch::Searches()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(int, cursor);
+    QFETCH(QByteArray, text);
+    QFETCH(int, mode);
+    QFETCH(int, flags);
+    QFETCH(QString, results);
+
+    TProbeEditor editor;
+    editor.SetBytes(data);
+    editor.SetCursorOffset(cursor);
+    QList<int> got;
+    got.append(editor.FindFirst(text.constData(), mode, flags));
+    const QList<int> expected = Results(results);
+    while (got.size() < expected.size())
+        got.append(editor.FindNext());
+    QCOMPARE(got, expected);
+}
+
+// The pattern keeps its first 1023 characters, so a buffer of 1023 of them
+// holds exactly one match and one of 1022 none.
+void TTestHexSearch::LongTextIsCut()
+{
+    const QByteArray text = "   " + QByteArray(3000, 'q');
+    TProbeEditor editor;
+    editor.SetBytes(QByteArray(1023, 'Q'));
+    QCOMPARE(editor.FindFirst(text.constData(), THexEditor::smText, 0), 0);
+    QCOMPARE(int(std::strlen(editor.SearchText())), 1023);
+    QCOMPARE(editor.FindNext(), -1);
+    editor.SetBytes(QByteArray(1022, 'q'));
+    QCOMPARE(editor.FindFirst(text.constData(), THexEditor::smText, 0), -1);
+
+    // Hex text is cut the same way: 1023 characters of "11 " are 341 bytes.
+    QByteArray hexText;
+    while (hexText.size() < 3000)
+        hexText += "11 ";
+    editor.SetBytes(QByteArray(341, '\x11'));
+    QCOMPARE(editor.FindFirst(hexText.constData(), THexEditor::smHex, 0), 0);
+    editor.SetBytes(QByteArray(340, '\x11'));
+    QCOMPARE(editor.FindFirst(hexText.constData(), THexEditor::smHex, 0), -1);
+}
+
+void TTestHexSearch::SearchLeavesCursorAlone()
+{
+    TProbeEditor editor;
+    editor.SetBytes("....needle....");
+    editor.SetCursorOffset(2);
+    QSignalSpy moved(&editor, &THexEditor::OnCursorChange);
+    QCOMPARE(editor.FindFirst("needle", THexEditor::smText, 0), 4);
+    QCOMPARE(editor.GetCursorOffset(), 2);
+    QCOMPARE(moved.count(), 0);
+}
+
+// Random buffers and patterns through every mode: each step's result and
+// search position equal those of testing one candidate after another.
+void TTestHexSearch::AgreesWithPlainScan()
+{
+    QRandomGenerator rng(4711);
+    const char alphabet[] = {'a', 'A', 'b', 'B', '-', '\0', '\x01', '\x2c', '\xe1'};
+    TProbeEditor editor;
+    int matches = 0;
+    for (int round = 0; round < 600; ++round) {
+        QByteArray data;
+        const int size = rng.bounded(0, 120);
+        for (int i = 0; i < size; ++i)
+            data.append(alphabet[rng.bounded(int(sizeof alphabet))]);
+        editor.SetBytes(data);
+        editor.SetCursorOffset(size > 0 ? rng.bounded(size) : 0);
+
+        const int mode = rng.bounded(THexEditor::smText, THexEditor::smHex + 1);
+        const int flags = (rng.bounded(2) ? int(THexEditor::sfMatchCase) : 0)
+                          | (rng.bounded(2) ? int(THexEditor::sfFromCursor) : 0);
+        // The pattern each mode should look for, and the text that asks for it.
+        QByteArray pattern, text;
+        if (mode == THexEditor::smText) {
+            for (int i = rng.bounded(1, 4); i > 0; --i)
+                pattern.append("abAB-"[rng.bounded(5)]);
+            text = pattern;
+        } else if (mode == THexEditor::smHex) {
+            for (int i = rng.bounded(1, 4); i > 0; --i)
+                pattern.append(alphabet[rng.bounded(int(sizeof alphabet))]);
+            text = pattern.toHex(' ');
+        } else {
+            const quint32 values[] = {0, 1, 97, 300, 0x2c01, 65536, 0x61000001u};
+            const quint32 v = values[rng.bounded(7)];
+            text = QByteArray::number(v);
+            const char be[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+            pattern = v < 256 ? QByteArray(be + 3, 1) : v < 65536 ? QByteArray(be + 2, 2) : QByteArray(be, 4);
+        }
+        const bool fold = mode == THexEditor::smText && !(flags & THexEditor::sfMatchCase);
+
+        int plainPos = (flags & THexEditor::sfFromCursor) ? editor.GetCursorOffset() : -1;
+        int result = editor.FindFirst(text.constData(), mode, flags);
+        for (int step = 0; step < size + 2; ++step) {
+            int plain = -1;
+            for (int cand = plainPos + 1; cand + pattern.size() <= size; ++cand) {
+                plainPos = cand;
+                const QByteArray here = data.mid(cand, pattern.size());
+                if (fold ? here.toLower() == pattern.toLower() : here == pattern) {
+                    plain = cand;
+                    break;
+                }
+            }
+            if (result != plain || editor.SearchPos() != plainPos) {
+                qWarning("round %d step %d mode %d flags %d: got %d at %d, plain %d at %d", round, step, mode,
+                         flags, result, editor.SearchPos(), plain, plainPos);
+                QFAIL("search differs from the plain scan");
+            }
+            if (result < 0)
+                break;
+            ++matches;
+            result = editor.FindNext();
+        }
+    }
+    QVERIFY(matches > 200);
+}
+
+QTEST_MAIN(TTestHexSearch)
+#include "tst_hexsearch.moc"
