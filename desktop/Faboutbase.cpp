@@ -23,12 +23,8 @@ TFormAboutBase::TFormAboutBase(QWidget* owner)
     QLabel* const products[WebProductCount] = {FUi->Label6, FUi->Label2, FUi->Label4, FUi->Label3, FUi->Label5};
     for (int i = 0; i < WebProductCount; ++i)
         products[i]->setText(QString::fromLatin1(WebProducts[i].Name));
-    for (QLabel* link : {FUi->LabelUrl, FUi->Label2, FUi->Label3, FUi->Label4, FUi->Label5, FUi->Label6}) {
-        QFont f = link->font();
-        f.setUnderline(true);
-        link->setFont(f);
+    for (QLabel* link : {FUi->LabelUrl, FUi->Label2, FUi->Label3, FUi->Label4, FUi->Label5, FUi->Label6})
         link->installEventFilter(this);
-    }
 
     connect(FUi->ButtonOk, &QPushButton::clicked, this, [this] { ButtonOkClick(FUi->ButtonOk); });
     FUi->ButtonOk->setFocus();

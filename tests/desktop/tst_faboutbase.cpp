@@ -84,6 +84,7 @@ private slots:
         QVERIFY(link);
         QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
         QVERIFY(link->font().underline());
+        QCOMPARE(link->font().family(), box.font().family()); // only underlined, same face
         QTest::mouseClick(link, Qt::LeftButton);
         SetShellOpenHandler({});
         QCOMPARE(opened, QList<QUrl>{QUrl(address)});

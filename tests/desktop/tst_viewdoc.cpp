@@ -131,6 +131,13 @@ private slots:
         QVERIFY(FOpened.isEmpty());
     }
 
+    void findsTheManualTheBuildPutsBesideTheExecutable()
+    {
+        SetModuleFileNameOverride(QStringLiteral(TARVOLIN_APP_DIR "/tarvolin"));
+        QCOMPARE(ViewDocumentation("morvic", FStart->path().toLocal8Bit().constData(), 1), 1);
+        QCOMPARE(FOpened, QList<QUrl>{QUrl::fromLocalFile(TARVOLIN_APP_DIR "/morvic.html")});
+    }
+
     void joinPath_data()
     {
         QTest::addColumn<QByteArray>("directory");
