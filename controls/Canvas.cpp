@@ -67,14 +67,18 @@ QRect TCanvas::VisibleArea() const
 {
     if (!FPainter || !FDevice)
         return {};
-    QRect device(0, 0, FDevice->width(), FDevice->height());
-    if (FPainter->hasClipping())
-        device = device.intersected(FPainter->clipBoundingRect().toAlignedRect());
+    // The device's own rectangle in logical coordinates (the painter's
+    // transform, not the device transform: a widget painted into its
+    // window's backing store is offset there, but its device is the widget),
+    // narrowed by any clip, which Qt already reports in logical coordinates.
     bool invertible = true;
-    const QTransform inverse = FPainter->deviceTransform().inverted(&invertible);
+    const QTransform inverse = FPainter->combinedTransform().inverted(&invertible);
     if (!invertible)
         return {};
-    return inverse.mapRect(device);
+    QRect area = inverse.mapRect(QRect(0, 0, FDevice->width(), FDevice->height()));
+    if (FPainter->hasClipping())
+        area = area.intersected(FPainter->clipBoundingRect().toAlignedRect());
+    return area;
 }
 
 // Every pixel run goes through here, clipped to the visible area first so

@@ -43,6 +43,8 @@ private slots:
     void Defaults();
     void SetterRepaintsEvenWhenUnchanged();
     void WidgetShowsShading();
+    void WidgetShowsShading_data();
+    void TranslatedPainter();
 };
 
 void TGlimraPanelTest::PanelRings_data()
@@ -242,16 +244,50 @@ void TGlimraPanelTest::SetterRepaintsEvenWhenUnchanged()
     }
 }
 
+void TGlimraPanelTest::WidgetShowsShading_data()
+{
+    // A widget is painted at an offset when it sits below a menu bar in its
+    // window; the shading must not move or lose its far edge.
+    QTest::addColumn<QPoint>("offset");
+    QTest::newRow("at the origin") << QPoint(0, 0);
+    QTest::newRow("below a menu bar") << QPoint(0, 21);
+    QTest::newRow("right and down") << QPoint(13, 7);
+}
+
 void TGlimraPanelTest::WidgetShowsShading()
 {
+    QFETCH(QPoint, offset);
     TGlimraPanel panel;
     panel.resize(275, 238);
     panel.SetColor(PanelColor);
-    const QImage image = panel.grab().toImage();
-    QCOMPARE(PixelAt(image, 0, 100), 0x0064FF);
-    QCOMPARE(PixelAt(image, 274, 237), 0x0064FF);
-    QCOMPARE(PixelAt(image, 2, 100), 0x0000FF);
-    QCOMPARE(PixelAt(image, 137, 119), PanelColor);
+    QImage image(275 + offset.x(), 238 + offset.y(), QImage::Format_RGB32);
+    image.fill(TColorToQColor(SentinelColor));
+    panel.render(&image, offset);
+    const QImage own = image.copy(QRect(offset, QSize(275, 238)));
+    CheckInset(own, 0, 0x0064FF);
+    CheckInset(own, 2, 0x0000FF);
+    CheckInset(own, 4, 0x0064FF);
+    CheckInset(own, 5, PanelColor);
+    QCOMPARE(PixelAt(own, 137, 119), PanelColor);
+    if (offset.y() > 0)
+        QCOMPARE(PixelAt(image, offset.x(), offset.y() - 1), SentinelColor);
+}
+
+void TGlimraPanelTest::TranslatedPainter()
+{
+    QImage image(40, 40, QImage::Format_RGB32);
+    image.fill(TColorToQColor(SentinelColor));
+    QPainter painter(&image);
+    painter.translate(10, 10);
+    TCanvas canvas(painter);
+    GradientFrame(canvas, {0, 0, 20, 20}, 4, 100, -1, -1, -1);
+    painter.end();
+    QCOMPARE(PixelAt(image, 10, 20), 0x323232);    // inset 0
+    QCOMPARE(PixelAt(image, 29, 20), 0x323232);    // right edge
+    QCOMPARE(PixelAt(image, 20, 29), 0x323232);    // bottom edge
+    QCOMPARE(PixelAt(image, 11, 20), 0x000000);    // inset 1
+    QCOMPARE(PixelAt(image, 9, 20), SentinelColor); // left of the rect
+    QCOMPARE(PixelAt(image, 20, 30), SentinelColor);
 }
 
 QTEST_MAIN(TGlimraPanelTest)
