@@ -9,9 +9,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QProcess>
 #include <QTest>
 
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 
 class TestKvparam : public QObject
@@ -339,6 +341,32 @@ private slots:
         QCOMPARE(ParamReadInt(check, "shared", 0), 2);
     }
 
+    // Another program saves while this one holds unsaved changes: the later
+    // save merges into the file instead of overwriting the other's value.
+    void anotherProgramSavingMeanwhileKeepsBoth()
+    {
+        const QByteArray app = NewApp();
+        {
+            TParamStore seed;
+            ParamOpen(app, app, seed, 1);
+            ParamWriteInt(seed, "shared", 1);
+        }
+        TParamStore mine;
+        ParamOpen(app, app, mine, 1);
+        ParamWriteInt(mine, "top", 111);
+
+        QProcess other;
+        other.start(QCoreApplication::applicationFilePath(), {"--write", app, "left", "222"});
+        QVERIFY(other.waitForFinished(30000));
+        QCOMPARE(other.exitCode(), 0);
+
+        ParamClose(mine);
+        QSettings raw(ConfPath(app), QSettings::IniFormat);
+        QCOMPARE(raw.value("top").toInt(), 111);
+        QCOMPARE(raw.value("left").toInt(), 222);
+        QCOMPARE(raw.value("shared").toInt(), 1);
+    }
+
     void unusableSettingsGiveDefaultsAndKeepNothing()
     {
         // The settings file's place is taken by a folder: nothing can be opened.
@@ -367,5 +395,19 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestKvparam)
+// "--write <app> <name> <value>" makes this program the other writer of
+// anotherProgramSavingMeanwhileKeepsBoth.
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 5 && std::strcmp(argv[1], "--write") == 0) {
+        TParamStore store;
+        ParamOpen(argv[2], argv[2], store, 1);
+        const int rc = ParamWriteInt(store, argv[3], std::atoi(argv[4]));
+        ParamClose(store);
+        return rc;
+    }
+    TestKvparam test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_kvparam.moc"
