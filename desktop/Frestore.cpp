@@ -4,7 +4,9 @@
 #include "ui_Frestore.h"
 
 TFormRestore::TFormRestore(QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), FUi(new Ui::TFormRestore)
+    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
+                         | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    , FUi(new Ui::TFormRestore)
 {
     FUi->setupUi(this);
     setFont(FormFont());

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QEvent>
+#include <QEventLoopLocker>
 #include <QMenu>
 #include <QThread>
 #include <QTimer>
@@ -162,6 +163,11 @@ QWidget* THideOnTaskbar::HiddenForm(int index) const
     return (index >= 0 && index < FHiddenForms.size()) ? FHiddenForms.at(index).data() : nullptr;
 }
 
+TFormRestore* THideOnTaskbar::RestoreDialog() const
+{
+    return FRestoreDialog.data();
+}
+
 void THideOnTaskbar::SetSleep(std::function<void(unsigned)> sleep)
 {
     FSleep = std::move(sleep);
@@ -297,6 +303,7 @@ void THideOnTaskbar::RestoreNow()
     ShowForms();
     FHidden = false;
     FMinimisedInstead = false;
+    FKeepRunning.reset();
 }
 
 void THideOnTaskbar::LoadHideSettings()
@@ -326,6 +333,10 @@ void THideOnTaskbar::HideToTray()
     FMinimisedInstead = !Host().AreaAvailable();
     if (!FMinimisedInstead)
         AddIcon();
+    // With every form hidden, closing any other window (a message box, the
+    // password dialog) would otherwise count as closing the last window and
+    // end the program.
+    FKeepRunning = std::make_unique<QEventLoopLocker>();
     HideForms();
     FHidden = true;
 }
@@ -359,6 +370,10 @@ void THideOnTaskbar::RequestRestore()
         auto* dialog = new TFormRestore(FOwnerForm);
         // A dialog owned by a hidden, disabled form starts out disabled too.
         dialog->setEnabled(true);
+        // Modal to its owner only: an application-modal dialog would block
+        // the icon's own window, and a click on the icon must still reach
+        // this object to raise the dialog.
+        dialog->setWindowModality(Qt::WindowModal);
         FRestoreDialog = dialog;
         PlaceFormOver(FOwnerForm, dialog);
         QPointer<TFormRestore> alive(dialog); // the owner may go, and the dialog with it

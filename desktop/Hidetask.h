@@ -15,19 +15,24 @@
 // Where no notification area exists, a hide minimises the forms instead, so
 // the window stays reachable from the taskbar or dock; bringing it back from
 // there is then handled like a click on the icon.
+//
+// While hidden the object keeps the application running: closing the last
+// visible window (a message box, say) does not end it. Ending the program
+// from the hidden state therefore takes an explicit QCoreApplication::quit().
 #include "Trayicon.h"
 
 #include <QByteArray>
 #include <QIcon>
 #include <QList>
+#include <QMenu>
 #include <QPointer>
+#include <QWidget>
 #include <QtGlobal>
 
 #include <functional>
 #include <memory>
 
-class QMenu;
-class QWidget;
+class QEventLoopLocker;
 class TFormRestore;
 class THideTaskWatch;
 
@@ -74,7 +79,7 @@ public:
     QByteArray Password() const { return FPassword; }
     // True while hidden by minimising, for want of a notification area.
     bool MinimisedInstead() const { return FMinimisedInstead; }
-    TFormRestore* RestoreDialog() const { return FRestoreDialog; }
+    TFormRestore* RestoreDialog() const;
     int HiddenCount() const { return int(FHiddenForms.size()); }
     QWidget* HiddenForm(int index) const;
     const TNotifyIconData& NotifyData() const { return FNotifyData; }
@@ -111,4 +116,5 @@ private:
     std::function<void(unsigned)> FSleep;
     std::function<int(TFormRestore&)> FRunDialog;
     std::unique_ptr<THideTaskWatch> FMinimisedWatch;
+    std::unique_ptr<QEventLoopLocker> FKeepRunning; // held while hidden
 };

@@ -1,5 +1,6 @@
 #include "Trayicon.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QString>
 #include <QWidget>
@@ -53,6 +54,22 @@ qintptr SendTrayMessage(QWidget* owner, quint32 callbackMessage, qintptr mouseEv
     return event.Message.Result;
 }
 
+namespace {
+
+// Whether Qt shows the icon as an embedded window in an X11 tray (its
+// fallback when no D-Bus notification host was there at the start).
+bool XEmbedIconDocked()
+{
+    const QWidgetList widgets = QApplication::topLevelWidgets();
+    for (const QWidget* w : widgets) {
+        if (w->inherits("QSystemTrayIconSys") && w->isVisible())
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 TSystemTrayHost::TSystemTrayHost() = default;
 
 TSystemTrayHost::~TSystemTrayHost()
@@ -75,11 +92,15 @@ bool TSystemTrayHost::Add(const TNotifyIconData& data)
     FCallbackMessage = (data.Flags & NotifyIconMessage) ? data.CallbackMessage : 0;
     FIcon->setIcon((data.Flags & NotifyIconIcon) ? data.Icon : QIcon());
     FIcon->setToolTip((data.Flags & NotifyIconTip) ? QString::fromLatin1(data.Tip) : QString());
-    // QSystemTrayIcon ignores a show() while it thinks it is shown; hiding
-    // first makes every add a fresh registration with the area, which is what
-    // an add after the area restarted needs.
-    // Shown even when no area is there now: on X11 Qt then docks the icon by
-    // itself as soon as a tray appears.
+    // An icon in an X11 tray is docked again by Qt itself when the tray
+    // restarts; registering it once more would leave an empty slot behind in
+    // some trays.
+    if (FIcon->isVisible() && XEmbedIconDocked())
+        return true;
+    // Otherwise every add is a fresh registration with the area (Qt ignores a
+    // show() while it thinks the icon is shown), which is what an add after
+    // the area restarted needs. The icon is shown even when no area is there
+    // now: on X11 Qt then docks it by itself as soon as a tray appears.
     if (FIcon->isVisible())
         FIcon->hide();
     FIcon->show();
