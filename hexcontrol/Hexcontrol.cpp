@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -682,7 +683,9 @@ void THexEditor::Paint()
         FHitRowHeight = FRowHeight;
     }
 
-    const int top = FScrollBar ? FScrollBar->value() * FBytesPerLine : 0;
+    const int top = FScrollBar ? int(qBound(qint64(0), qint64(FScrollBar->value()) * FBytesPerLine,
+                                            qint64(INT_MAX)))
+                               : 0;
     FFirstVisible = top;
     FPaintY = kTopMargin;
     FVisibleRows = 0;
@@ -691,7 +694,7 @@ void THexEditor::Paint()
     int rows = 0;
     for (qint64 y = kTopMargin; y + FRowHeight < client.Bottom; y += FRowHeight)
         ++rows;
-    BuildChangedMask(top, int(qMin<qint64>(qint64(rows) * FBytesPerLine, INT_MAX)));
+    SortChangedOffsets();
 
     for (int i = 0; i < rows; ++i) {
         const qint64 offset = qint64(top) + qint64(i) * FBytesPerLine;
@@ -705,6 +708,7 @@ void THexEditor::Paint()
         FLastVisible = int(offset + FBytesPerLine - 1);
     }
     FHitRow = nullptr;
+    FChangedCount = -1;
 
     PaintFrame();
     if (FScrollBar && FScrollBar->pageStep() != FVisibleRows)
@@ -713,30 +717,20 @@ void THexEditor::Paint()
         emit OnRowWidthChange(this);
 }
 
-void THexEditor::BuildChangedMask(int first, int count)
+void THexEditor::SortChangedOffsets()
 {
-    if (count < 0)
-        count = 0;
-    if (count > FChangedMaskSize || !FChangedMask) {
-        FChangedMask.reset(new unsigned char[size_t(count) + 1]);
-        FChangedMaskSize = count;
-    }
-    std::memset(FChangedMask.get(), 0, size_t(FChangedMaskSize) + 1);
-    FChangedMaskStart = first;
     const TChangeLog& log = *FChangeLog;
-    for (int i = 0; i < log.UndoCount; ++i) {
-        const qint64 at = qint64(log.UndoEntries[i].Offset) - first;
-        if (at >= 0 && at < FChangedMaskSize)
-            FChangedMask[size_t(at)] = 1;
-    }
+    for (int i = 0; i < log.UndoCount; ++i)
+        FChangedOffsets[i] = log.UndoEntries[i].Offset;
+    std::sort(FChangedOffsets, FChangedOffsets + log.UndoCount);
+    FChangedCount = log.UndoCount;
 }
 
 bool THexEditor::IsChanged(int offset) const
 {
-    const qint64 at = qint64(offset) - FChangedMaskStart;
-    if (FChangedMask && at >= 0 && at < FChangedMaskSize)
-        return FChangedMask[size_t(at)] != 0;
-    return FChangeLog->FindOffset(offset) != nullptr;
+    if (FChangedCount < 0)
+        return FChangeLog->FindOffset(offset) != nullptr;
+    return std::binary_search(FChangedOffsets, FChangedOffsets + FChangedCount, offset);
 }
 
 unsigned THexEditor::SetCellColor(int offset, int panel)

@@ -224,7 +224,7 @@ protected:
     // Sets the font colour for the cell at `offset` in `panel`; returns the
     // colour it replaced.
     unsigned SetCellColor(int offset, int panel);
-    void BuildChangedMask(int first, int count);
+    void SortChangedOffsets();
     bool IsChanged(int offset) const;
     // Repaints at once, or schedules a paint when called from inside one.
     void Redraw();
@@ -262,11 +262,10 @@ protected:
     std::unique_ptr<THitList> FHitList;
     THitRow* FHitRow = nullptr;
     int FHitRowHeight = -1; // row height the hit list was filled with
-    // Offsets of the visible rows that have an undo entry, rebuilt once per
-    // paint so a cell's colour costs no scan of the undo stack.
-    std::unique_ptr<unsigned char[]> FChangedMask;
-    int FChangedMaskSize = 0;
-    int FChangedMaskStart = 0;
+    // The undo stack's offsets, sorted once per paint so a cell's colour
+    // costs a binary search instead of a scan of the whole stack.
+    int FChangedOffsets[TChangeLog::Capacity] = {};
+    int FChangedCount = -1; // -1: not sorted, ask the log
     bool FPainting = false;
     int FDotPos[DotCount][2] = {};
     int FDotVel[DotCount][2] = {};
