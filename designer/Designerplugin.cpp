@@ -2,6 +2,7 @@
 
 #include "Designerwidget.h"
 #include "Glimrapanel.h"
+#include "Hexcontrol.h"
 #include "Htmllabel.h"
 
 namespace {
@@ -27,6 +28,9 @@ QList<TDesignerWidgetInfo> LibraryWidgets()
          QStringLiteral("0 0 120 17"),
          QStringLiteral("  <property name=\"Caption\"><string>&lt;b&gt;Html&lt;/b&gt;Label</string></property>\n"),
          DesignerFactory<THtmlLabel>()},
+        {QStringLiteral("THexEditor"), GroupAdditional, QStringLiteral("Hexcontrol.h"),
+         QStringLiteral("Hex editor for a byte buffer with undo, search and whole-file load and save"), false,
+         QStringLiteral("0 0 560 300"), QString(), DesignerFactory<THexEditor>()},
     };
 }
 

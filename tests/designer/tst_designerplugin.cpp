@@ -50,6 +50,7 @@ void TDesignerPluginTest::Widgets_data()
     QTest::addColumn<int>("value");
     QTest::newRow("panel") << "TGlimraPanel" << "Additional" << "Glimrapanel.h" << true << "BarWidth" << 6;
     QTest::newRow("label") << "THtmlLabel" << "Samples" << "Htmllabel.h" << false << "WordWrap" << 0;
+    QTest::newRow("hex editor") << "THexEditor" << "Additional" << "Hexcontrol.h" << false << "BytesPerLine" << 16;
 }
 
 void TDesignerPluginTest::Widgets()
