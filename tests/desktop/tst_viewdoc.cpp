@@ -146,7 +146,6 @@ private slots:
         QTest::addColumn<int>("result");
         QTest::newRow("adds separator") << QByteArray("/usr/share") << QByteArray("m.html") << QByteArray("/usr/share/m.html") << 1;
         QTest::newRow("keeps trailing separator") << QByteArray("/usr/share/") << QByteArray("m.html") << QByteArray("/usr/share/m.html") << 1;
-        QTest::newRow("root") << QByteArray("/") << QByteArray("m.html") << QByteArray("/m.html") << 1;
         QTest::newRow("empty directory") << QByteArray("") << QByteArray("m.html") << QByteArray("m.html") << 1;
         QTest::newRow("fills the buffer") << QByteArray(DocPathSize - 8, 'd') << QByteArray("m.html") << QByteArray(DocPathSize - 8, 'd') + "/m.html" << 1;
         QTest::newRow("one too long") << QByteArray(DocPathSize - 7, 'd') << QByteArray("m.html") << QByteArray() << 0;
