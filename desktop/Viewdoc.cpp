@@ -5,6 +5,7 @@
 #include "Shellopen.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QFileInfo>
 #include <QString>
 
@@ -28,7 +29,11 @@ bool IsSeparator(char c)
 // executable's path is unknown or holds no separator.
 QByteArray ModuleDirectory()
 {
-    const QByteArray path = QString(ModuleFileName()).replace(QLatin1Char('\\'), QLatin1Char('/')).toLocal8Bit();
+    QString file = ModuleFileName();
+#ifdef Q_OS_WIN
+    file.replace(QLatin1Char('\\'), QLatin1Char('/'));
+#endif
+    const QByteArray path = QFile::encodeName(file);
     const int slash = path.lastIndexOf('/');
     if (slash < 0)
         return QByteArray();
@@ -69,7 +74,7 @@ int OpenIfExists(const char* path)
 {
     if (!path || !*path)
         return 0;
-    const QString file = QString::fromLocal8Bit(path);
+    const QString file = QFile::decodeName(path);
     if (!QFileInfo(file).isFile())
         return 0;
     // Whether the desktop manages to open it is not examined: a found manual

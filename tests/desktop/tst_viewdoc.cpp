@@ -123,6 +123,15 @@ private slots:
         QCOMPARE(FOpened, QList<QUrl>{QUrl::fromLocalFile(FExe->path() + "/morvic.htm")});
     }
 
+    void backslashIsAnOrdinaryCharacterInFolderNames()
+    {
+        Create("E:a\\b/");
+        Create("E:a\\b/morvic.html");
+        SetModuleFileNameOverride(FExe->path() + "/a\\b/tarvolin");
+        QCOMPARE(ViewDocumentation("morvic", nullptr, 1), 1);
+        QCOMPARE(FOpened, QList<QUrl>{QUrl::fromLocalFile(FExe->path() + "/a\\b/morvic.html")});
+    }
+
     void unknownExecutableSkipsItsCandidates()
     {
         Create("E:morvic.html");
