@@ -1,5 +1,7 @@
 #include "Trayicon.h"
 
+#include "Statusnotifier.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QString>
@@ -74,12 +76,13 @@ TSystemTrayHost::TSystemTrayHost() = default;
 
 TSystemTrayHost::~TSystemTrayHost()
 {
+    delete FItem.data();
     delete FIcon.data();
 }
 
 bool TSystemTrayHost::AreaAvailable()
 {
-    return QSystemTrayIcon::isSystemTrayAvailable();
+    return QSystemTrayIcon::isSystemTrayAvailable() || TStatusNotifierItem::HostAvailable();
 }
 
 bool TSystemTrayHost::Add(const TNotifyIconData& data)
@@ -92,6 +95,16 @@ bool TSystemTrayHost::Add(const TNotifyIconData& data)
     FCallbackMessage = (data.Flags & NotifyIconMessage) ? data.CallbackMessage : 0;
     FIcon->setIcon((data.Flags & NotifyIconIcon) ? data.Icon : QIcon());
     FIcon->setToolTip((data.Flags & NotifyIconTip) ? QString::fromLatin1(data.Tip) : QString());
+
+    const bool qtArea = QSystemTrayIcon::isSystemTrayAvailable();
+    if (!qtArea && TStatusNotifierItem::HostAvailable()) {
+        // A host Qt does not know about: publish the item ourselves.
+        if (FIcon->isVisible())
+            FIcon->hide();
+        return AddStatusNotifierItem(data);
+    }
+    RemoveStatusNotifierItem();
+
     // An icon in an X11 tray is docked again by Qt itself when the tray
     // restarts; registering it once more would leave an empty slot behind in
     // some trays.
@@ -104,15 +117,34 @@ bool TSystemTrayHost::Add(const TNotifyIconData& data)
     if (FIcon->isVisible())
         FIcon->hide();
     FIcon->show();
-    return QSystemTrayIcon::isSystemTrayAvailable();
+    return qtArea;
 }
 
 bool TSystemTrayHost::Remove(const TNotifyIconData&)
 {
+    const bool hadItem = FItem && FItem->Registered();
+    RemoveStatusNotifierItem();
     if (!FIcon || !FIcon->isVisible())
-        return false;
+        return hadItem;
     FIcon->hide();
     return true;
+}
+
+bool TSystemTrayHost::AddStatusNotifierItem(const TNotifyIconData& data)
+{
+    if (!FItem) {
+        FItem = new TStatusNotifierItem(this);
+        connect(FItem.data(), &TStatusNotifierItem::Activated, this, &TSystemTrayHost::IconActivated);
+    }
+    FItem->SetIcon((data.Flags & NotifyIconIcon) ? data.Icon : QIcon());
+    FItem->SetToolTip((data.Flags & NotifyIconTip) ? QString::fromLatin1(data.Tip) : QString());
+    return FItem->Register();
+}
+
+void TSystemTrayHost::RemoveStatusNotifierItem()
+{
+    if (FItem)
+        FItem->Unregister();
 }
 
 void TSystemTrayHost::IconActivated(QSystemTrayIcon::ActivationReason reason)

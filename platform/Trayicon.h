@@ -15,6 +15,7 @@
 #include <QtGlobal>
 
 class QWidget;
+class TStatusNotifierItem;
 
 // Which fields of TNotifyIconData count.
 constexpr quint32 NotifyIconMessage = 0x1;
@@ -83,7 +84,9 @@ public:
     virtual bool Remove(const TNotifyIconData& data) = 0;
 };
 
-// The real host, over QSystemTrayIcon.
+// The real host, over QSystemTrayIcon; where that cannot reach a D-Bus
+// notification host that appeared after the start, over a StatusNotifierItem
+// of its own.
 class TSystemTrayHost : public QObject, public TTrayIconHost
 {
     Q_OBJECT
@@ -98,7 +101,11 @@ public:
 private:
     void IconActivated(QSystemTrayIcon::ActivationReason reason);
 
+    bool AddStatusNotifierItem(const TNotifyIconData& data);
+    void RemoveStatusNotifierItem();
+
     QPointer<QSystemTrayIcon> FIcon; // parented to the application, so it never outlives it
+    QPointer<TStatusNotifierItem> FItem;
     QPointer<QWidget> FOwner;
     quint32 FCallbackMessage = 0;
 };

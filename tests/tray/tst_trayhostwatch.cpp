@@ -1,9 +1,11 @@
 // Registered messages, the "TaskbarCreated" broadcast, the X11 announcement
 // check and the delivery of the icon's messages to the owner window.
+#include "Statusnotifier.h"
 #include "Trayhostwatch.h"
 #include "Trayicon.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
@@ -136,6 +138,23 @@ private slots:
         QCOMPARE(IsTrayManagerAnnouncement(&ev, Manager, {TrayS0, TrayS1}), expected);
         QVERIFY(!IsTrayManagerAnnouncement(&ev, 0, {TrayS0}));
         QVERIFY(!IsTrayManagerAnnouncement(nullptr, Manager, {TrayS0}));
+    }
+
+    void statusNotifierPixelsAlphaFirstBigEndian()
+    {
+        QImage image(2, 2, QImage::Format_ARGB32);
+        image.setPixel(0, 0, 0x80102030u);
+        image.setPixel(1, 0, 0xff0000ffu);
+        image.setPixel(0, 1, 0x00000000u);
+        image.setPixel(1, 1, 0x7fa1b2c3u);
+        const TSniPixmap pixmap = SniPixmapFromImage(image);
+        QCOMPARE(pixmap.Width, 2);
+        QCOMPARE(pixmap.Height, 2);
+        QCOMPARE(pixmap.Data.toHex(), QByteArray("80102030ff0000ff000000007fa1b2c3"));
+        // Other formats are converted, not reinterpreted.
+        QImage rgb(1, 1, QImage::Format_RGB888);
+        rgb.setPixel(0, 0, qRgb(1, 2, 3));
+        QCOMPARE(SniPixmapFromImage(rgb).Data.toHex(), QByteArray("ff010203"));
     }
 
     void iconMessagesReachOwner()
