@@ -27,7 +27,8 @@ class THtmlLabel : public QWidget
     Q_PROPERTY(TAlignment Alignment READ Alignment WRITE SetAlignment)
 
 public:
-    enum TAlignment { taLeftJustify = 0, taRightJustify = 1, taCenter = 2 };
+    // A fixed underlying type: any stored value is a valid TAlignment.
+    enum TAlignment : int { taLeftJustify = 0, taRightJustify = 1, taCenter = 2 };
     Q_ENUM(TAlignment)
 
     // Longest caption one pass reads; the working copy holds this many
