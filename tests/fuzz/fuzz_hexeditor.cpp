@@ -1,0 +1,360 @@
+// The hex editor driven by a stream of operations decoded from the fuzzer's
+// bytes: navigation keys, typed characters, clicks, property changes within
+// the control's data model, undo, redo, searches, and loads and saves of
+// small files in a temporary folder.
+//
+// After every operation: the cursor is inside the buffer, both change-log
+// stacks are within their capacity and every logged offset is inside the
+// buffer. Whenever the undo stack is empty and nothing has fallen off it (and
+// no group-size change made old word entries ambiguous), the buffer equals
+// the one the log started from. At the end everything is undone and checked
+// the same way, then redone and compared with the edited buffer. Each search
+// is checked against a plain scan; each save against the file on disk; each
+// load against the bytes written.
+#include "FuzzCheck.h"
+#include "QtFuzzEnv.h"
+
+#include "Changelog.h"
+#include "Hexcontrol.h"
+#include "Numbase.h"
+
+#include <QAction>
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTreeWidget>
+
+#include <cctype>
+#include <cstring>
+
+namespace {
+
+constexpr int NavigationKeys[] = {Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_End, Qt::Key_Home,
+                                  Qt::Key_Left,   Qt::Key_Up,       Qt::Key_Right, Qt::Key_Down};
+
+QByteArray Buffer(const THexEditor& e)
+{
+    return QByteArray(reinterpret_cast<const char*>(e.Data()), e.DataSize());
+}
+
+bool IsSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+char Fold(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
+
+// The pattern a search with this text and mode looks for; false when the
+// search can find nothing at all.
+bool ReferencePattern(const QByteArray& rawText, int mode, QByteArray* pattern)
+{
+    QByteArray text = rawText;
+    const int nul = text.indexOf('\0');
+    if (nul >= 0)
+        text.truncate(nul);
+    int b = 0;
+    while (b < text.size() && IsSpace(text[b]))
+        ++b;
+    text = text.mid(b, 1023);
+    while (!text.isEmpty() && IsSpace(text.back()))
+        text.chop(1);
+    if (mode == THexEditor::smText) {
+        *pattern = text;
+        return true;
+    }
+    unsigned char bytes[1024];
+    if (mode == THexEditor::smDecimal) {
+        const int n = DecimalTextToBytes(text.constData(), bytes);
+        *pattern = QByteArray(reinterpret_cast<const char*>(bytes), n);
+        return true;
+    }
+    if (mode == THexEditor::smHex) {
+        const int n = HexTextToBytes(text.constData(), bytes);
+        *pattern = QByteArray(reinterpret_cast<const char*>(bytes), n);
+        return n > 0;
+    }
+    return false;
+}
+
+// The first candidate at or after `start` whose bytes equal the pattern.
+int ReferenceFind(const QByteArray& data, int start, const QByteArray& pattern, bool fold)
+{
+    for (qint64 at = qMax(start, 0); at + pattern.size() <= data.size(); ++at) {
+        int i = 0;
+        while (i < pattern.size()
+               && (fold ? Fold(data[at + i]) == Fold(pattern[i]) : data[at + i] == pattern[i]))
+            ++i;
+        if (i == pattern.size())
+            return int(at);
+    }
+    return -1;
+}
+
+void CheckEntry(const TChangeEntry& entry, int size)
+{
+    FUZZ_CHECK(entry.Kind == TChangeLog::ckByte || entry.Kind == TChangeLog::ckWord);
+    FUZZ_CHECK(entry.Offset >= 0);
+    if (entry.Kind == TChangeLog::ckByte)
+        FUZZ_CHECK(entry.Offset < size && entry.OldValue <= 0xFFu && entry.NewValue <= 0xFFu);
+}
+
+class TModel
+{
+public:
+    explicit TModel(THexEditor& editor) : FEditor(editor) { Restart(); }
+
+    void Restart()
+    {
+        FBase = Buffer(FEditor);
+        FExact = true;
+        FOverflowed = false;
+    }
+
+    // Checked after every operation.
+    void Check(bool groupChanged)
+    {
+        const TChangeLog& log = FEditor.ChangeLog();
+        const int size = FEditor.DataSize();
+        const int cursor = FEditor.GetCursorOffset();
+        FUZZ_CHECK(size >= 0);
+        FUZZ_CHECK(cursor >= 0);
+        FUZZ_CHECK(size == 0 || cursor < size);
+        FUZZ_CHECK(log.UndoCount >= 0 && log.UndoCount <= TChangeLog::Capacity);
+        FUZZ_CHECK(log.RedoCount >= 0 && log.RedoCount <= TChangeLog::Capacity);
+        // A byte change is only recorded inside the buffer; a group change is
+        // recorded even for a group past the end (it then writes nothing).
+        for (int i = 0; i < log.UndoCount; ++i)
+            CheckEntry(log.UndoEntries[i], size);
+        for (int i = 0; i < log.RedoCount; ++i)
+            CheckEntry(log.RedoEntries[i], size);
+
+        if (log.UndoCount == 0 && log.RedoCount == 0) {
+            // A fresh log: whatever the buffer holds now is where undo leads.
+            Restart();
+            return;
+        }
+        // A word entry does not record its group size, and groups longer
+        // than four bytes keep only their last four in the entry: either
+        // makes undo restore something else than was there.
+        if (groupChanged || FEditor.BytesPerGroup() > 4)
+            FExact = false;
+        if (log.UndoCount == TChangeLog::Capacity)
+            FOverflowed = true;
+        if (log.UndoCount == 0 && FExact && !FOverflowed)
+            FUZZ_CHECK(Buffer(FEditor) == FBase);
+    }
+
+    void UndoAllRedoAll()
+    {
+        TChangeLog const& log = FEditor.ChangeLog();
+        if (log.UndoCount == 0)
+            return;
+        const bool redoClean = log.RedoCount == 0;
+        const QByteArray edited = Buffer(FEditor);
+        for (int guard = 0; log.UndoCount > 0 && guard <= TChangeLog::Capacity; ++guard)
+            FEditor.Undo();
+        FUZZ_CHECK(log.UndoCount == 0);
+        if (FExact && !FOverflowed)
+            FUZZ_CHECK(Buffer(FEditor) == FBase);
+        for (int guard = 0; log.RedoCount > 0 && guard <= TChangeLog::Capacity; ++guard)
+            FEditor.Redo();
+        FUZZ_CHECK(log.RedoCount == 0);
+        if (FExact && redoClean)
+            FUZZ_CHECK(Buffer(FEditor) == edited);
+    }
+
+private:
+    THexEditor& FEditor;
+    QByteArray FBase;
+    bool FExact = true;
+    bool FOverflowed = false;
+};
+
+void CheckSearch(THexEditor& editor, TFuzzInput& in)
+{
+    const unsigned char how = in.Byte();
+    const int mode = 1 + how % 4; // 4 is no search mode at all
+    const int flags = ((how >> 2) & 1 ? THexEditor::sfMatchCase : 0) | ((how >> 3) & 1 ? THexEditor::sfFromCursor : 0);
+    size_t length = 0;
+    const unsigned char* p = in.Bytes(24, &length);
+    const QByteArray text(reinterpret_cast<const char*>(p), int(length));
+    const QByteArray data = Buffer(editor);
+    const int start = (flags & THexEditor::sfFromCursor) ? editor.GetCursorOffset() + 1 : 0;
+
+    const int found = editor.FindFirst(QByteArray(text).append('\0').constData(), mode, flags);
+    QByteArray pattern;
+    if (!ReferencePattern(text, mode, &pattern)) {
+        FUZZ_CHECK(found == -1);
+        return;
+    }
+    const bool fold = mode == THexEditor::smText && !(flags & THexEditor::sfMatchCase);
+    int expected = ReferenceFind(data, start, pattern, fold);
+    FUZZ_CHECK(found == expected);
+    // A few more: each carries on one byte after the last match, and once
+    // nothing is left every call says so.
+    for (int i = 0; i < 3; ++i) {
+        const int next = editor.FindNext();
+        expected = expected < 0 ? -1 : ReferenceFind(data, expected + 1, pattern, fold);
+        FUZZ_CHECK(next == expected);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    FuzzStartQt();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    TFuzzInput in(data, size);
+    THexEditor editor;
+    editor.resize(420, 260);
+    QTreeWidget list;
+    QAction undoItem(QStringLiteral("Undo"), nullptr);
+    QAction redoItem(QStringLiteral("Redo"), nullptr);
+    const QString dir = FuzzTempDir().path();
+    const QByteArray file = QDir(dir).filePath(QStringLiteral("hex.bin")).toLocal8Bit();
+    const QByteArray missing = QDir(dir).filePath(QStringLiteral("missing/none.bin")).toLocal8Bit();
+    TModel model(editor);
+
+    for (int ops = 0; !in.Empty() && ops < 400; ++ops) {
+        bool groupChanged = false;
+        const int logged = editor.ChangeLog().UndoCount + editor.ChangeLog().RedoCount;
+        switch (in.Byte() % 24) {
+        case 0: {
+            int key = NavigationKeys[in.Byte() % 8];
+            editor.KeyDown(key, Qt::NoModifier);
+            break;
+        }
+        case 1: {
+            char c = char(in.Byte());
+            editor.KeyPress(c);
+            break;
+        }
+        case 2: {
+            // A burst of typing, mostly digits of the current base.
+            size_t n = 0;
+            const unsigned char* p = in.Bytes(16, &n);
+            for (size_t i = 0; i < n; ++i) {
+                static const char digits[] = "0123456789abcdefABCDEF xz";
+                char c = (p[i] & 0x80) ? char(p[i] & 0x7F) : digits[p[i] % (sizeof digits - 1)];
+                editor.KeyPress(c);
+            }
+            break;
+        }
+        case 3: {
+            const int x = int(in.Word16() % unsigned(editor.width() + 40)) - 20;
+            const int y = int(in.Word16() % unsigned(editor.height() + 40)) - 20;
+            editor.MouseDown(Qt::LeftButton, Qt::NoModifier, x, y);
+            const int at = editor.GetMouseOffset(x, y);
+            FUZZ_CHECK(at >= -1);
+            break;
+        }
+        case 4: {
+            QImage image(editor.size(), QImage::Format_RGB32);
+            editor.render(&image);
+            break;
+        }
+        case 5: {
+            const unsigned char b = in.Byte();
+            // Mostly ordinary widths; sometimes wider than the hit-test table.
+            editor.SetBytesPerLine(b < 200 ? 1 + b % 40 : 100 + b);
+            break;
+        }
+        case 6: {
+            const int group = 1 + in.Byte() % 6;
+            groupChanged = group != editor.BytesPerGroup() && logged > 0;
+            editor.SetBytesPerGroup(group);
+            break;
+        }
+        case 7: editor.SetBaseBytes((in.Byte() & 1) ? 10 : 16); break;
+        case 8: editor.SetBaseOffset((in.Byte() & 1) ? 10 : 16); break;
+        case 9: editor.SetCursorPanel(in.Byte() % 3); break;
+        case 10: editor.SetReadOnly(in.Byte() & 1); break;
+        case 11: editor.Undo(); break;
+        case 12: editor.Redo(); break;
+        case 13: CheckSearch(editor, in); break;
+        case 14: {
+            const QByteArray before = Buffer(editor);
+            FUZZ_CHECK(editor.SaveToFile(file.constData()) == THexEditor::frOk);
+            QFile saved(QString::fromLocal8Bit(file));
+            FUZZ_CHECK(saved.open(QIODevice::ReadOnly));
+            FUZZ_CHECK(saved.readAll() == before);
+            FUZZ_CHECK(!editor.Dirty());
+            FUZZ_CHECK(Buffer(editor) == before);
+            break;
+        }
+        case 15: {
+            size_t n = 0;
+            const unsigned char* p = in.Bytes(200, &n);
+            const QByteArray bytes(reinterpret_cast<const char*>(p), int(n));
+            {
+                QFile out(QString::fromLocal8Bit(file));
+                FUZZ_CHECK(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+                FUZZ_CHECK(out.write(bytes) == bytes.size());
+            }
+            FUZZ_CHECK(editor.LoadFromFile(file.constData()) == THexEditor::frOk);
+            FUZZ_CHECK(Buffer(editor) == bytes);
+            FUZZ_CHECK(editor.GetCursorOffset() == 0);
+            FUZZ_CHECK(editor.ChangeLog().UndoCount == 0 && editor.ChangeLog().RedoCount == 0);
+            FUZZ_CHECK(!editor.Dirty());
+            FUZZ_CHECK(editor.Message()[0] == '\0');
+            break;
+        }
+        case 16: editor.SetCursorOffset(int(in.Word32())); break;
+        case 17: editor.resize(1 + int(in.Word16() % 900), 1 + int(in.Word16() % 600)); break;
+        case 18:
+            if (in.Byte() & 1)
+                editor.SetNull();
+            else
+                editor.SetNotLoaded();
+            FUZZ_CHECK(editor.DataSize() == 1024);
+            FUZZ_CHECK(Buffer(editor) == QByteArray(1024, '\0'));
+            break;
+        case 19: {
+            const unsigned value = in.Word32();
+            if (in.Byte() & 1)
+                editor.SetCursorWord(value);
+            else
+                editor.SetCursorByte(static_cast<unsigned char>(value));
+            break;
+        }
+        case 20: {
+            const int offset = int(in.Word32());
+            char text[THexEditor::TextSize];
+            editor.FormatOffset(offset, text);
+            FUZZ_CHECK(std::strlen(text) < sizeof text);
+            FUZZ_CHECK(editor.DecodeOffset(text) == offset);
+            break;
+        }
+        case 21: editor.AnimateCursor(); break;
+        case 22: {
+            const QByteArray before = Buffer(editor);
+            FUZZ_CHECK(editor.LoadFromFile(missing.constData()) == THexEditor::frCannotOpen);
+            FUZZ_CHECK(Buffer(editor) == before);
+            FUZZ_CHECK(editor.ChangeLog().UndoCount == 0);
+            break;
+        }
+        case 23:
+            editor.ChangeLogToListView(&list);
+            FUZZ_CHECK(list.topLevelItemCount() == qMin(editor.ChangeLog().UndoCount, 256));
+            editor.RedoLogToListView(&list);
+            FUZZ_CHECK(list.topLevelItemCount() == qMin(editor.ChangeLog().RedoCount, 256));
+            editor.ChangeLogToMenuItem(&undoItem, &redoItem);
+            FUZZ_CHECK(undoItem.isEnabled() == (editor.ChangeLog().UndoCount > 0));
+            FUZZ_CHECK(redoItem.isEnabled() == (editor.ChangeLog().RedoCount > 0));
+            break;
+        }
+        model.Check(groupChanged);
+    }
+    model.UndoAllRedoAll();
+    model.Check(false);
+    return 0;
+}
