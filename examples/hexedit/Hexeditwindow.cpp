@@ -145,14 +145,14 @@ void THexEditWindow::BuildMenus()
     AddChoiceMenu(view, tr("Bytes per &line"),
                   {{QStringLiteral("8"), 8}, {QStringLiteral("16"), 16}, {QStringLiteral("24"), 24},
                    {QStringLiteral("32"), 32}, {QStringLiteral("64"), 64}},
-                  FEditor->BytesPerLine(), &THexEditor::SetBytesPerLine);
+                  FEditor->BytesPerLine(), [this](int v) { FEditor->SetBytesPerLine(v); });
     AddChoiceMenu(view, tr("Bytes per &group"),
                   {{QStringLiteral("1"), 1}, {QStringLiteral("2"), 2}, {QStringLiteral("4"), 4}},
-                  FEditor->BytesPerGroup(), &THexEditor::SetBytesPerGroup);
+                  FEditor->BytesPerGroup(), [this](int v) { FEditor->SetBytesPerGroup(v); });
     AddChoiceMenu(view, tr("&Byte base"), {{tr("&Hexadecimal"), 16}, {tr("&Decimal"), 10}},
-                  FEditor->BaseBytes(), &THexEditor::SetBaseBytes);
+                  FEditor->BaseBytes(), [this](int v) { FEditor->SetBaseBytes(v); });
     AddChoiceMenu(view, tr("&Offset base"), {{tr("&Hexadecimal"), 16}, {tr("&Decimal"), 10}},
-                  FEditor->BaseOffset(), &THexEditor::SetBaseOffset);
+                  FEditor->BaseOffset(), [this](int v) { FEditor->SetBaseOffset(v); });
     view->addSeparator();
     QAction* readOnly = view->addAction(tr("&Read only"));
     readOnly->setCheckable(true);
@@ -171,7 +171,7 @@ void THexEditWindow::BuildMenus()
 
 QMenu* THexEditWindow::AddChoiceMenu(QMenu* parent, const QString& title,
                                      const QList<QPair<QString, int>>& choices, int current,
-                                     void (THexEditor::*setter)(int))
+                                     const std::function<void(int)>& setter)
 {
     QMenu* menu = parent->addMenu(title);
     auto* group = new QActionGroup(menu);
@@ -182,7 +182,7 @@ QMenu* THexEditWindow::AddChoiceMenu(QMenu* parent, const QString& title,
         group->addAction(action);
         const int value = choice.second;
         connect(action, &QAction::triggered, this, [this, setter, value] {
-            (FEditor->*setter)(value);
+            setter(value);
             // Captions of the log depend on the bases and the group size.
             RefreshLog();
             RefreshCursorStatus();

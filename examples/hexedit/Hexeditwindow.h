@@ -8,6 +8,8 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <functional>
+
 class QAction;
 class QActionGroup;
 class QCheckBox;
@@ -80,7 +82,7 @@ private:
     void UndoOrRedo(bool redo);
     void LogItemActivated(QTreeWidget* list);
     QMenu* AddChoiceMenu(QMenu* parent, const QString& title, const QList<QPair<QString, int>>& choices,
-                         int current, void (THexEditor::*setter)(int));
+                         int current, const std::function<void(int)>& setter);
 
     THexEditor* FEditor = nullptr;
     QScrollBar* FScrollBar = nullptr;
