@@ -14,11 +14,8 @@ private slots:
     void LineLeavesOutEndPoint_data();
     void LineLeavesOutEndPoint();
     void FillRectIsExclusive();
-    void ClearBrushFillsNothing();
     void TextOutCell_data();
     void TextOutCell();
-    void FontStyleFollowsQFont();
-    void MeasuringCanvasDrawsNothing();
 };
 
 void TCanvasTest::ColourConversion_data()
@@ -85,15 +82,12 @@ void TCanvasTest::FillRectIsExclusive()
     QCOMPARE(PixelAt(image, 4, 6), 0x00FF00);
     QCOMPARE(PixelAt(image, 5, 6), SentinelColor);
     QCOMPARE(PixelAt(image, 4, 7), SentinelColor);
-}
-
-void TCanvasTest::ClearBrushFillsNothing()
-{
-    const QImage image = PaintImage(10, 10, [](TCanvas& c) {
+    // A clear brush fills nothing.
+    const QImage clear = PaintImage(10, 10, [](TCanvas& c) {
         c.SetBrushStyle(bsClear);
         c.FillRect({0, 0, 10, 10});
     });
-    QCOMPARE(CountOther(image, SentinelColor), 0);
+    QCOMPARE(CountOther(clear, SentinelColor), 0);
 }
 
 void TCanvasTest::TextOutCell_data()
@@ -129,28 +123,6 @@ void TCanvasTest::TextOutCell()
         for (int x = 5; x < 5 + fm.horizontalAdvance("W"); ++x)
             ink = ink || PixelAt(image, x, y) == clBlack;
     QVERIFY(ink);
-}
-
-void TCanvasTest::FontStyleFollowsQFont()
-{
-    TCanvas canvas(static_cast<const QPaintDevice*>(nullptr));
-    canvas.SetFontStyle(fsBold | fsStrikeOut);
-    QVERIFY(canvas.Font().bold());
-    QVERIFY(canvas.Font().strikeOut());
-    QVERIFY(!canvas.Font().italic());
-    QCOMPARE(canvas.FontStyle(), TFontStyles(fsBold | fsStrikeOut));
-    canvas.SetFontStyle(canvas.FontStyle() & ~fsBold);
-    QCOMPARE(canvas.FontStyle(), TFontStyles(fsStrikeOut));
-}
-
-void TCanvasTest::MeasuringCanvasDrawsNothing()
-{
-    QImage image(10, 10, QImage::Format_RGB32);
-    TCanvas canvas(&image);
-    QVERIFY(!canvas.CanDraw());
-    canvas.FillRect({0, 0, 10, 10});
-    canvas.TextOut(0, 0, "x");
-    QCOMPARE(canvas.TextWidth("xx"), QFontMetrics(QFont(), &image).horizontalAdvance("xx"));
 }
 
 QTEST_MAIN(TCanvasTest)

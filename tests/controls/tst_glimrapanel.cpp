@@ -40,7 +40,6 @@ private slots:
     void VertBar_data();
     void VertBar();
     void OutlineCorners();
-    void Defaults();
     void SetterRepaintsEvenWhenUnchanged();
     void WidgetShowsShading();
     void WidgetShowsShading_data();
@@ -191,23 +190,6 @@ void TGlimraPanelTest::OutlineCorners()
     QCOMPARE(CountOther(image, SentinelColor), 2 * (9 + 6) - 4);
     QCOMPARE(PixelAt(image, 6, 5), SentinelColor);
     QCOMPARE(PixelAt(image, 11, 3), SentinelColor);
-}
-
-void TGlimraPanelTest::Defaults()
-{
-    const TGlimraPanel panel;
-    QCOMPARE(panel.BarWidth(), 6);
-    QCOMPARE(panel.DoRed(), 255);
-    QCOMPARE(panel.DoGreen(), -1);
-    QCOMPARE(panel.DoBlue(), 0);
-    QCOMPARE(panel.MaxInc(), 150);
-    // The properties Designer and .ui files go through.
-    QCOMPARE(panel.property("BarWidth").toInt(), 6);
-    TGlimraPanel other;
-    QVERIFY(other.setProperty("Color", 12615935));
-    QVERIFY(other.setProperty("DoBlue", 256));
-    QCOMPARE(other.Color(), 12615935);
-    QCOMPARE(other.DoBlue(), 256); // stored unchecked
 }
 
 namespace {

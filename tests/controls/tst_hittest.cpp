@@ -21,12 +21,9 @@ class THitTestTest : public QObject
 private slots:
     void Find_data();
     void Find();
-    void GetRowFindsLastMatch();
     void GetRowWithoutCreateLeavesListUnchanged();
-    void CellsStoredUnchanged();
     void BandCapacity();
     void CellCapacity();
-    void NullIsHarmless();
 };
 
 void THitTestTest::Find_data()
@@ -97,25 +94,6 @@ void THitTestTest::Find()
     QCOMPARE(cell->Tag, tag);
 }
 
-void THitTestTest::GetRowFindsLastMatch()
-{
-    auto list = std::make_unique<THitList>();
-    THitRow* first = HitListGetRow(list.get(), 0, 9, 1);
-    QVERIFY(first);
-    QCOMPARE(HitListGetRow(list.get(), 0, 9, 1), first);
-    QCOMPARE(list->Count, 1);
-    // Same top, other bottom: a band of its own.
-    THitRow* other = HitListGetRow(list.get(), 0, 10, 1);
-    QVERIFY(other && other != first);
-    QCOMPARE(other->Top, 0);
-    QCOMPARE(other->Bottom, 10);
-    QCOMPARE(other->Count, 0);
-    // A duplicate written by hand: the later one is found.
-    list->Rows[2] = list->Rows[0];
-    list->Count = 3;
-    QCOMPARE(HitListGetRow(list.get(), 0, 9, 0), &list->Rows[2]);
-}
-
 void THitTestTest::GetRowWithoutCreateLeavesListUnchanged()
 {
     auto list = std::make_unique<THitList>();
@@ -126,19 +104,6 @@ void THitTestTest::GetRowWithoutCreateLeavesListUnchanged()
     QCOMPARE(list->Count, 0);
     QVERIFY(!HitListGetRow(list.get(), 0, 9, 0));
     QVERIFY(!HitListFind(list.get(), 2, 2));
-}
-
-void THitTestTest::CellsStoredUnchanged()
-{
-    auto list = std::make_unique<THitList>();
-    THitRow* row = HitListGetRow(list.get(), 0, 0, 1);
-    HitRowAdd(row, 7, 3, -9, 42);
-    HitRowAdd(row, 7, 3, -9, 42);
-    QCOMPARE(row->Count, 2);
-    QCOMPARE(row->Cells[1].Left, 7);
-    QCOMPARE(row->Cells[1].Right, 3);
-    QCOMPARE(row->Cells[1].Value, -9);
-    QCOMPARE(row->Cells[1].Tag, 42);
 }
 
 void THitTestTest::BandCapacity()
@@ -171,15 +136,6 @@ void THitTestTest::CellCapacity()
     QCOMPARE(cell->Value, 127);
     QCOMPARE(HitListFind(list.get(), 0, 4)->Value, 0);
     QVERIFY(!HitListFind(list.get(), 256, 4));
-}
-
-void THitTestTest::NullIsHarmless()
-{
-    HitListClear(nullptr);
-    HitRowClear(nullptr);
-    HitRowAdd(nullptr, 0, 0, 0, 0);
-    QVERIFY(!HitListGetRow(nullptr, 0, 0, 1));
-    QVERIFY(!HitListFind(nullptr, 0, 0));
 }
 
 QTEST_MAIN(THitTestTest)
