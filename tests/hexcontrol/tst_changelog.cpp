@@ -11,10 +11,6 @@ private slots:
     void mergesOnlyUnsealedSameOffsetSameKind_data();
     void mergesOnlyUnsealedSameOffsetSameKind();
     void fullUndoStackDropsOldestBeforeMerging();
-    void newChangeEmptiesRedo();
-    void takeRedoKeepsOlderRedoEntries();
-    void fullRedoStackDropsUndoneEntry();
-    void findOffsetSearchesUndoOnlyOldestFirst();
 };
 
 void TestChangeLog::mergesOnlyUnsealedSameOffsetSameKind_data()
@@ -72,75 +68,6 @@ void TestChangeLog::fullUndoStackDropsOldestBeforeMerging()
     QCOMPARE(log.UndoCount, 1023);
     QCOMPARE(log.UndoEntries[1022].Offset, 1024);
     QCOMPARE(log.UndoEntries[1022].NewValue, 2u);
-}
-
-void TestChangeLog::newChangeEmptiesRedo()
-{
-    TChangeLog log;
-    log.AddChange(0, 1, 0, 1);
-    log.Seal();
-    log.AddChange(0, 2, 0, 1);
-    TChangeEntry e;
-    QVERIFY(log.TakeUndo(e));
-    QCOMPARE(log.RedoCount, 1);
-    log.AddChange(0, 5, 0, 1);
-    QCOMPARE(log.RedoCount, 0);
-    QCOMPARE(log.UndoCount, 2);
-}
-
-void TestChangeLog::takeRedoKeepsOlderRedoEntries()
-{
-    TChangeLog log;
-    for (int i = 0; i < 3; ++i) {
-        log.AddChange(0, 10 + i, 0, 1);
-        log.Seal();
-    }
-    TChangeEntry e;
-    QVERIFY(log.TakeUndo(e));
-    QCOMPARE(e.Offset, 12);
-    QVERIFY(log.TakeUndo(e));
-    QCOMPARE(e.Offset, 11);
-    QCOMPARE(log.RedoCount, 2);
-
-    QVERIFY(log.TakeRedo(e));
-    QCOMPARE(e.Offset, 11);
-    QCOMPARE(log.RedoCount, 1);
-    QCOMPARE(log.RedoEntries[0].Offset, 12);
-    QCOMPARE(log.UndoCount, 2);
-    QCOMPARE(log.UndoEntries[1].Offset, 11);
-
-    log.Clear();
-    QVERIFY(!log.TakeUndo(e));
-    QVERIFY(!log.TakeRedo(e));
-}
-
-void TestChangeLog::fullRedoStackDropsUndoneEntry()
-{
-    TChangeLog log;
-    log.RedoCount = TChangeLog::Capacity;
-    log.AddChange(0, 3, 0, 1); // empties the redo stack again
-    QCOMPARE(log.RedoCount, 0);
-    log.RedoCount = TChangeLog::Capacity;
-    TChangeEntry e;
-    QVERIFY(log.TakeUndo(e));
-    QCOMPARE(log.RedoCount, TChangeLog::Capacity);
-    QCOMPARE(log.UndoCount, 0);
-}
-
-void TestChangeLog::findOffsetSearchesUndoOnlyOldestFirst()
-{
-    TChangeLog log;
-    log.AddChange(0, 4, 1, 2);
-    log.Seal();
-    log.AddChange(0, 9, 1, 2);
-    log.Seal();
-    log.AddChange(0, 4, 2, 3);
-    QCOMPARE(log.FindOffset(4), &log.UndoEntries[0]);
-    QVERIFY(!log.FindOffset(5));
-    TChangeEntry e;
-    log.TakeUndo(e);
-    log.TakeUndo(e); // offset 9 now only on the redo stack
-    QVERIFY(!log.FindOffset(9));
 }
 
 QTEST_APPLESS_MAIN(TestChangeLog)
