@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QColorDialog>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -96,6 +97,7 @@ private slots:
 
     void ColorPickConfirmed();
     void ColorPickCancelled();
+    void SystemColorDialog();
 };
 
 void TTestFormMorvic::init()
@@ -439,6 +441,39 @@ void TTestFormMorvic::ColorPickCancelled()
     QCOMPARE(FForm->Value(), 0xABCu);
     QCOMPARE(Field("EditInspectHex")->text(), L1("abc"));
     QCOMPARE(SwatchPixel(0, 0), QColor(0, 0x0A, 0xBC));
+}
+
+void TTestFormMorvic::SystemColorDialog()
+{
+    // The real chooser, answered from inside its own modal loop by a
+    // zero-time timer: it must be the non-native dialog, preset to the
+    // initial colour, with the first custom colour box filled.
+    // Checks come after the loop, so a failed one cannot leave it running.
+    bool seen = false;
+    bool nonNative = false;
+    QColor preset;
+    QTimer::singleShot(0, this, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QColorDialog*>(w);
+            if (!dialog || !dialog->isVisible())
+                continue;
+            seen = true;
+            nonNative = dialog->testOption(QColorDialog::DontUseNativeDialog);
+            preset = dialog->currentColor();
+            dialog->setCurrentColor(QColor(0x10, 0x20, 0x30));
+            dialog->accept();
+        }
+    });
+    uint32_t chosen = 0;
+    const bool confirmed = TFormMorvic::RunColorDialog(FForm.get(), 0x00123456u,
+        {L1("ColorA=AB654321")}, chosen);
+    QVERIFY(seen);
+    QVERIFY(nonNative);
+    QCOMPARE(preset, QColor(0x56, 0x34, 0x12));
+    QVERIFY(confirmed);
+    QCOMPARE(chosen, 0x00302010u);
+    // The entry's top byte has no meaning as a colour here.
+    QCOMPARE(QColorDialog::customColor(0), QColor(0x21, 0x43, 0x65));
 }
 
 QTEST_MAIN(TTestFormMorvic)
