@@ -150,6 +150,15 @@ void TSystemTrayHost::RemoveStatusNotifierItem()
 void TSystemTrayHost::IconActivated(QSystemTrayIcon::ActivationReason reason)
 {
     const qintptr mouseEvent = TrayMouseEventFor(reason);
-    if (FCallbackMessage != 0 && mouseEvent != 0)
-        SendTrayMessage(FOwner, FCallbackMessage, mouseEvent);
+    if (FCallbackMessage == 0 || mouseEvent == 0)
+        return;
+    // Posted, not sent: the handler may remove the icon, and Qt's embedded
+    // icon window must not be deleted inside its own mouse press (nor a D-Bus
+    // item inside its own method call).
+    QMetaObject::invokeMethod(
+        this,
+        [owner = FOwner, message = FCallbackMessage, mouseEvent] {
+            SendTrayMessage(owner, message, mouseEvent);
+        },
+        Qt::QueuedConnection);
 }

@@ -1,9 +1,10 @@
 #pragma once
 // The notification-area icon, reduced to what the tray support needs: add one
 // icon, remove it, and tell whether a notification area exists at all. The
-// icon's mouse events reach the owner window as TTrayNotifyEvent, carrying a
-// message record like the one a window procedure gets: Msg is the callback
-// message given at the add, LParam the mouse event (TrayLeftButtonDown, ...).
+// icon's mouse events are posted to the owner window as TTrayNotifyEvent,
+// carrying a message record like the one a window procedure gets: Msg is the
+// callback message given at the add, LParam the mouse event
+// (TrayLeftButtonDown, ...).
 //
 // TTrayIconHost is the seam: the program uses TSystemTrayHost, tests a double
 // that can refuse adds.
