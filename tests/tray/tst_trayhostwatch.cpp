@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QSignalSpy>
+#include <QSystemTrayIcon>
 #include <QTest>
 #include <QWidget>
 
@@ -155,6 +156,49 @@ private slots:
         QImage rgb(1, 1, QImage::Format_RGB888);
         rgb.setPixel(0, 0, qRgb(1, 2, 3));
         QCOMPARE(SniPixmapFromImage(rgb).Data.toHex(), QByteArray("ff010203"));
+    }
+
+    void systemHostPostsIconEvents_data()
+    {
+        QTest::addColumn<int>("reason");
+        QTest::addColumn<qintptr>("mouseEvent");
+        QTest::newRow("click") << int(QSystemTrayIcon::Trigger) << TrayLeftButtonDown;
+        QTest::newRow("context") << int(QSystemTrayIcon::Context) << TrayRightButtonDown;
+        QTest::newRow("double click") << int(QSystemTrayIcon::DoubleClick) << TrayLeftButtonDoubleClick;
+        QTest::newRow("middle") << int(QSystemTrayIcon::MiddleClick) << TrayMiddleButtonDown;
+    }
+
+    void systemHostPostsIconEvents()
+    {
+        QFETCH(int, reason);
+        QFETCH(qintptr, mouseEvent);
+        if (TStatusNotifierItem::HostAvailable())
+            QSKIP("a notification host on this session bus takes the icon past QSystemTrayIcon");
+        TListener owner(TTrayNotifyEvent::EventType());
+        TSystemTrayHost host;
+        TNotifyIconData data;
+        data.Owner = &owner;
+        data.Flags = NotifyIconMessage | NotifyIconIcon | NotifyIconTip;
+        data.CallbackMessage = 1125;
+        data.SetTip("Tarvolin");
+        host.Add(data);
+        QSystemTrayIcon* icon = nullptr;
+        for (QSystemTrayIcon* i : qApp->findChildren<QSystemTrayIcon*>()) {
+            if (i->isVisible())
+                icon = i;
+        }
+        QVERIFY(icon);
+        QCOMPARE(icon->toolTip(), QStringLiteral("Tarvolin"));
+        emit icon->activated(QSystemTrayIcon::ActivationReason(reason));
+        // The handler may remove the icon: it must not run inside the icon's
+        // own event.
+        QCOMPARE(owner.Count, 0);
+        QCoreApplication::processEvents();
+        QCOMPARE(owner.Count, 1);
+        QCOMPARE(owner.Last.Msg, quint32(1125));
+        QCOMPARE(owner.Last.LParam, mouseEvent);
+        host.Remove(data);
+        QVERIFY(!icon->isVisible());
     }
 
     void iconMessagesReachOwner()
