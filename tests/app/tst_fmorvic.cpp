@@ -266,15 +266,12 @@ void TTestFormMorvic::DecimalFieldReading_data()
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<uint>("value");
     QTest::newRow("empty") << QByteArray() << 0u;
-    QTest::newRow("spaces only") << QByteArray("   ") << 0u;
     QTest::newRow("leading spaces") << QByteArray("  42") << 42u;
     QTest::newRow("leading tab") << QByteArray("\t42") << 0u;
-    QTest::newRow("plus") << QByteArray("+7") << 7u;
     QTest::newRow("sign alone") << QByteArray("-") << 0u;
     QTest::newRow("minus zero") << QByteArray("-0") << 0u;
     QTest::newRow("int min") << QByteArray("-2147483648") << 0x80000000u;
     QTest::newRow("below int min") << QByteArray("-2147483649") << 0u;
-    QTest::newRow("int max + 1") << QByteArray("2147483648") << 0x80000000u;
     QTest::newRow("uint max") << QByteArray("4294967295") << 0xFFFFFFFFu;
     QTest::newRow("uint max + 1") << QByteArray("4294967296") << 0u;
     QTest::newRow("long run") << QByteArray("99999999999999999999") << 0u;
@@ -282,7 +279,6 @@ void TTestFormMorvic::DecimalFieldReading_data()
     QTest::newRow("trailing letter") << QByteArray("12abc") << 0u;
     QTest::newRow("dollar") << QByteArray("$FF") << 0xFFu;
     QTest::newRow("x lower") << QByteArray("xff") << 0xFFu;
-    QTest::newRow("X upper") << QByteArray("X1f") << 0x1Fu;
     QTest::newRow("0X") << QByteArray("0X1f") << 0x1Fu;
     QTest::newRow("spaces then 0x") << QByteArray("  0x10") << 16u;
     QTest::newRow("prefix alone") << QByteArray("0x") << 0u;
