@@ -59,10 +59,11 @@ bool HasCommandModifier(Qt::KeyboardModifiers mods)
     return mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
 }
 
-// The 8-bit character a key press types, or -1 when it types none.
+// The 8-bit character a key press types, or -1 when it types none. The
+// Delete key types nothing, although some systems give it the text DEL.
 int TypedCode(const QKeyEvent* e)
 {
-    if (HasCommandModifier(e->modifiers()))
+    if (HasCommandModifier(e->modifiers()) || e->key() == Qt::Key_Delete)
         return -1;
     const QString text = e->text();
     if (text.size() != 1 || text.at(0).unicode() > 0xFF)

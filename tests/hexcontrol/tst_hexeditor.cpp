@@ -512,6 +512,8 @@ void TestHexEditor::characterPanel()
     char tab = '\t';
     ed.KeyPress(high);
     ed.KeyPress(tab);
+    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QString(QChar(0x7F)));
+    QApplication::sendEvent(&ed, &del); // the Delete key types no DEL character
     QCOMPARE(int(ed.GetByte(21)), 21);
     QCOMPARE(ed.GetCursorOffset(), 21);
     QCOMPARE(ed.ChangeLog().UndoCount, 1);
