@@ -1,22 +1,35 @@
 #include "Fmorvic.h"
 #include "ui_Fmorvic.h"
 
+#include "Autoload.h"
+#include "Faboutbase.h"
 #include "Formfont.h"
+#include "Hidetask.h"
 #include "Numbase.h"
+#include "Resources.h"
+#include "Shellopen.h"
+#include "Trayhostwatch.h"
+#include "Trayicon.h"
+#include "Viewdoc.h"
+#include "Weblinks.h"
+#include "kvparam.h"
 
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QColorDialog>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPalette>
+#include <QScreen>
 #include <QTimer>
 
 #include <cstdio>
 
-const char* const MakerWebAddress = "http://www.dremsel.example/";
-const char* const MakerWebLinkText = "visit www.dremsel.example";
+QByteArray StartupDirectory;
 
 namespace {
 
@@ -96,10 +109,37 @@ uint32_t DecimalFieldTextToValue(const char* text)
     return uint32_t(value);
 }
 
+namespace {
+
+TFormMorvic::TTrayHostFactory& TrayHostFactory()
+{
+    static TFormMorvic::TTrayHostFactory factory;
+    return factory;
+}
+
+int RunModal(QDialog& dialog)
+{
+    return dialog.exec();
+}
+
+} // namespace
+
+void TFormMorvic::SetTrayHostFactory(TTrayHostFactory factory)
+{
+    TrayHostFactory() = std::move(factory);
+}
+
 TFormMorvic::TFormMorvic(QWidget* parent)
+    : TFormMorvic(QCoreApplication::arguments(), parent)
+{
+}
+
+TFormMorvic::TFormMorvic(const QStringList& arguments, QWidget* parent)
     : QMainWindow(parent)
     , FUi(std::make_unique<Ui::TFormMorvic>())
     , FColorDialog(&TFormMorvic::RunColorDialog)
+    , FModalRunner(&RunModal)
+    , FArguments(arguments)
 {
     FUi->setupUi(this);
     setFont(FormFont());
@@ -108,7 +148,7 @@ TFormMorvic::TFormMorvic(QWidget* parent)
     // handlers know it by.
     FUi->UpDownPadHex->findChild<QLineEdit*>()->setObjectName(QStringLiteral("EditPadHex"));
 
-    FUi->Label4->setText(QString::fromLatin1(MakerWebLinkText));
+    FUi->Label4->setText(QStringLiteral("visit ") + QString::fromLatin1(WebMakerHost));
     QPalette linkPalette = FUi->Label4->palette();
     linkPalette.setColor(QPalette::WindowText, Qt::blue);
     FUi->Label4->setPalette(linkPalette);
@@ -123,6 +163,25 @@ TFormMorvic::TFormMorvic(QWidget* parent)
     TimerStartup = new QTimer(this);
     TimerStartup->setObjectName(QStringLiteral("TimerStartup"));
     TimerStartup->setInterval(100);
+    TimerStartup->setSingleShot(true);
+    connect(TimerStartup, &QTimer::timeout, this, [this] { TimerStartupTimer(TimerStartup); });
+
+    TarvolinInitResources();
+    setWindowIcon(QIcon(QString::fromLatin1(TarvolinIconPath)));
+    // The notification area's (re)appearance arrives as this message.
+    FTaskbarCreatedMsg = RegisterWindowMessage(TaskbarCreatedMessageName);
+
+    const auto bindAction = [this](QAction* action, void (TFormMorvic::*handler)(QObject*)) {
+        connect(action, &QAction::triggered, this, [this, action, handler] { (this->*handler)(action); });
+    };
+    bindAction(FUi->Quit2, &TFormMorvic::Quit2Click);
+    bindAction(FUi->MenuItem1, &TFormMorvic::MenuItem1Click);
+    bindAction(FUi->Open1, &TFormMorvic::Open1Click);
+    bindAction(FUi->HideonTaskbarinsteadofClosing1, &TFormMorvic::HideonTaskbarinsteadofClosing1Click);
+    bindAction(FUi->About1, &TFormMorvic::About1Click);
+    bindAction(FUi->MenuItemAutoLoad, &TFormMorvic::MenuItemAutoLoadClick);
+    bindAction(FUi->Help2, &TFormMorvic::Help2Click);
+    FUi->Label4->installEventFilter(this);
 
     // Fixed size: the client area of the layout plus the menu bar.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -158,9 +217,23 @@ TFormMorvic::~TFormMorvic() = default;
 
 void TFormMorvic::FormCreate()
 {
+    ParseCommandLine();
+    LoadSettings();
+
+    FTray = std::make_unique<THideOnTaskbar>(TrayHostFactory() ? TrayHostFactory()() : nullptr);
+    FTray->FOwnerForm = this;
+    FTray->FTipText = MorvicTrayTip;
+    FTray->FPopupMenu = PopupMenuTaskbar;
+    FTray->FCallbackMessage = WM_TRAYNOTIFY;
+    FTray->FIcon = QIcon(QString::fromLatin1(TarvolinTrayIconPath));
+    FTray->FSettingsName = MorvicSettingsName;
+
     FUpdateDepth = 0;
     FValue = 0;
     InspectorChange(nullptr);
+
+    // Hides the window right after start when asked to (first tick only).
+    TimerStartup->start();
 }
 
 void TFormMorvic::SetColorDialog(TColorDialogFunc dialog)
@@ -289,4 +362,187 @@ bool TFormMorvic::RunColorDialog(QWidget* owner, uint32_t initial, const QString
         return false;
     chosen = PlatformFromColor(dialog.selectedColor());
     return true;
+}
+
+// ---- Start-up, settings and lifecycle --------------------------------------
+
+void TFormMorvic::SetModalRunner(TModalRunner runner)
+{
+    FModalRunner = runner ? std::move(runner) : TModalRunner(&RunModal);
+}
+
+void TFormMorvic::ParseCommandLine()
+{
+    // Every argument after the program name; anything unknown is ignored.
+    for (int i = 1; i < FArguments.size(); ++i) {
+        if (FArguments.at(i).compare(QLatin1String(MorvicAutoMinimizeSwitch), Qt::CaseInsensitive) == 0)
+            FAutoMinimize = 1;
+    }
+}
+
+void TFormMorvic::LoadSettings()
+{
+    // The screen the window opens on; without one (no display at all) the
+    // defaults put the window at the origin.
+    QSize screenSize;
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        screenSize = screen->geometry().size();
+
+    TParamStore store;
+    ParamOpen(MorvicSettingsName, MorvicSettingsName, store, 1);
+    // Read in this order, so a first start seeds the values in this order.
+    const int top = ParamReadInt(store, MorvicSettingTop, screenSize.height() / 2);
+    const int left = ParamReadInt(store, MorvicSettingLeft, screenSize.width() / 2);
+    move(left, top);
+    FHideOnTaskbar = ParamReadInt(store, MorvicSettingHideOnTaskbar, FHideOnTaskbar);
+    FAutoLoad = ParamReadInt(store, MorvicSettingAutoLoad, FAutoLoad);
+    // The spinner keeps the low 16 bits, read back with their sign, and
+    // brings that into its own range.
+    FUi->UpDownPadHex->setValue(int(int16_t(ParamReadInt(store, MorvicSettingPadHex, 0))));
+    ParamClose(store);
+
+    UpdateMenuChecks();
+}
+
+void TFormMorvic::SaveSettings()
+{
+    TParamStore store;
+    ParamOpen(MorvicSettingsName, MorvicSettingsName, store, 1);
+    // Position and size only of a window in its normal state.
+    if (!(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))) {
+        const QRect frame = frameGeometry();
+        ParamWriteInt(store, MorvicSettingTop, frame.top());
+        ParamWriteInt(store, MorvicSettingLeft, frame.left());
+        ParamWriteInt(store, MorvicSettingWidth, frame.width());
+        ParamWriteInt(store, MorvicSettingHeight, frame.height());
+    }
+    ParamWriteInt(store, MorvicSettingHideOnTaskbar, FHideOnTaskbar);
+    ParamWriteInt(store, MorvicSettingAutoLoad, FAutoLoad);
+    ParamWriteInt(store, MorvicSettingPadHex, int32_t(int16_t(FUi->UpDownPadHex->value())));
+    ParamClose(store);
+}
+
+void TFormMorvic::UpdateMenuChecks()
+{
+    FUi->HideonTaskbarinsteadofClosing1->setChecked(FHideOnTaskbar != 0);
+    FUi->MenuItemAutoLoad->setChecked(FAutoLoad != 0);
+}
+
+void TFormMorvic::FormClose(QObject*, bool& CloseAllowed)
+{
+    SaveSettings();
+    if (FQuitRequested == 0 && FHideOnTaskbar != 0) {
+        if (FTray)
+            FTray->HideToTray();
+        CloseAllowed = false;
+    }
+}
+
+void TFormMorvic::closeEvent(QCloseEvent* event)
+{
+    bool allowed = true;
+    FormClose(this, allowed);
+    if (!allowed) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    emit Ended();
+}
+
+void TFormMorvic::TimerStartupTimer(QObject*)
+{
+    TimerStartup->stop();
+    if (FAutoMinimize && FTray)
+        FTray->HideToTray();
+}
+
+void TFormMorvic::Quit2Click(QObject*)
+{
+    FQuitRequested = 1;
+    close();
+}
+
+void TFormMorvic::MenuItem1Click(QObject* Sender)
+{
+    Quit2Click(Sender);
+}
+
+void TFormMorvic::Open1Click(QObject*)
+{
+    if (FTray)
+        FTray->RequestRestore();
+}
+
+void TFormMorvic::HideonTaskbarinsteadofClosing1Click(QObject*)
+{
+    FHideOnTaskbar = FHideOnTaskbar ? 0 : 1;
+    UpdateMenuChecks();
+}
+
+void TFormMorvic::About1Click(QObject*)
+{
+    TFormAboutBase about(this);
+    FModalRunner(about);
+}
+
+void TFormMorvic::MenuItemAutoLoadClick(QObject*)
+{
+    FAutoLoad = FAutoLoad ? 0 : 1;
+    UpdateMenuChecks();
+    // The "autoload" setting itself is written at the next close.
+    SetAutoLoad(FAutoLoad, MorvicSettingsName);
+}
+
+void TFormMorvic::Help2Click(QObject*)
+{
+    ViewDocumentation(MorvicManualName, StartupDirectory.isNull() ? nullptr : StartupDirectory.constData(), 0);
+}
+
+void TFormMorvic::Label4Click(QObject*)
+{
+    ShellOpenAddress(WebMakerSite);
+}
+
+qintptr TFormMorvic::TrayMessage(TTrayMessage& Message)
+{
+    if (FTray)
+        FTray->HandleTrayMessage(Message);
+    return Message.Result;
+}
+
+qintptr TFormMorvic::TaskbarCreated()
+{
+    if (FTray)
+        FTray->ReAddIcon();
+    return 1;
+}
+
+bool TFormMorvic::event(QEvent* event)
+{
+    if (FTaskbarCreatedMsg != QEvent::None && event->type() == FTaskbarCreatedMsg) {
+        TaskbarCreated();
+        event->accept();
+        return true;
+    }
+    if (event->type() == TTrayNotifyEvent::EventType()) {
+        auto* notify = static_cast<TTrayNotifyEvent*>(event);
+        if (notify->Message.Msg == WM_TRAYNOTIFY) {
+            notify->Message.Result = TrayMessage(notify->Message);
+            event->accept();
+            return true;
+        }
+    }
+    return QMainWindow::event(event);
+}
+
+bool TFormMorvic::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == FUi->Label4 && event->type() == QEvent::MouseButtonRelease
+        && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton
+        && FUi->Label4->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
+        Label4Click(FUi->Label4);
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }

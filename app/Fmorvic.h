@@ -3,6 +3,8 @@
 // hexadecimal, octal and ASCII text and as a colour swatch. Typing into a
 // field reads the value from it and rewrites the four other fields and the
 // swatch.
+#include <QByteArray>
+#include <QEvent>
 #include <QMainWindow>
 #include <QStringList>
 
@@ -10,17 +12,45 @@
 #include <functional>
 #include <memory>
 
+class QCloseEvent;
+class QDialog;
 class QLineEdit;
 class QMenu;
 class QTimer;
+class THideOnTaskbar;
+class TTrayIconHost;
+struct TTrayMessage;
 
 namespace Ui {
 class TFormMorvic;
 }
 
-// The address the web link label opens and the text it shows.
-extern const char* const MakerWebAddress;
-extern const char* const MakerWebLinkText;
+// The working directory when the program started (local 8-bit encoding),
+// where the Users Manual item looks for the manual first; null when it could
+// not be read.
+extern QByteArray StartupDirectory;
+
+// The window's settings: the parameter store application (both the profile
+// name and the application name) and its value names.
+inline constexpr const char* MorvicSettingsName = "KVMorvic";
+inline constexpr const char* MorvicSettingTop = "top";
+inline constexpr const char* MorvicSettingLeft = "left";
+inline constexpr const char* MorvicSettingWidth = "width";
+inline constexpr const char* MorvicSettingHeight = "height";
+inline constexpr const char* MorvicSettingHideOnTaskbar = "hideontaskbar";
+inline constexpr const char* MorvicSettingAutoLoad = "autoload";
+inline constexpr const char* MorvicSettingPadHex = "padhex";
+
+// The switch that hides the window to the notification area right after
+// start; matched in any case, anywhere among the arguments.
+inline constexpr const char* MorvicAutoMinimizeSwitch = "-autominimize";
+
+// The tray icon's tooltip, and the message number its mouse events come as.
+inline constexpr const char* MorvicTrayTip = "Tarvolin";
+constexpr quint32 WM_TRAYNOTIFY = 0x0400 + 101; // 1125
+
+// The manual's base name for the Users Manual item.
+inline constexpr const char* MorvicManualName = "morvic";
 
 // Reads the decimal field. Accepted, after leading spaces (code 32 only): an
 // unsigned number 0..4294967295 or a negative one -2147483648..-1 (two's
@@ -40,8 +70,25 @@ public:
     using TColorDialogFunc = std::function<bool(QWidget* owner, uint32_t initial,
         const QStringList& customColors, uint32_t& chosen)>;
 
+    // The notification area the tray object uses; tests put in a double.
+    using TTrayHostFactory = std::function<std::unique_ptr<TTrayIconHost>()>;
+    // Runs the About box modally (tests answer it without a modal loop).
+    using TModalRunner = std::function<int(QDialog& dialog)>;
+
+    // Reads its switches from the application's command line.
     explicit TFormMorvic(QWidget* parent = nullptr);
+    // Reads its switches from arguments (the program name first).
+    explicit TFormMorvic(const QStringList& arguments, QWidget* parent = nullptr);
     ~TFormMorvic() override;
+
+    // Used by every window created afterwards; an empty factory restores the
+    // system's notification area.
+    static void SetTrayHostFactory(TTrayHostFactory factory);
+    void SetModalRunner(TModalRunner runner);
+
+    THideOnTaskbar* Tray() const { return FTray.get(); }
+    bool AutoMinimize() const { return FAutoMinimize != 0; }
+    QEvent::Type TaskbarCreatedMessage() const { return FTaskbarCreatedMsg; }
 
     uint32_t Value() const { return FValue; }
 
@@ -66,15 +113,51 @@ public:
     void ButtonEndianFlip16Click(QObject* Sender);
     void ButtonColorPick(QObject* Sender);
 
+    // Lifecycle and menus.
+    void TimerStartupTimer(QObject* Sender);
+    void Quit2Click(QObject* Sender);
+    void MenuItem1Click(QObject* Sender);
+    void Open1Click(QObject* Sender);
+    void HideonTaskbarinsteadofClosing1Click(QObject* Sender);
+    void About1Click(QObject* Sender);
+    void MenuItemAutoLoadClick(QObject* Sender);
+    void Help2Click(QObject* Sender);
+    void Label4Click(QObject* Sender);
+    void UpdateMenuChecks();
+    // The icon's mouse events, and the notification area's (re)appearance.
+    // Both return the message's result.
+    qintptr TrayMessage(TTrayMessage& Message);
+    qintptr TaskbarCreated();
+
+signals:
+    // A close went through: the program ends.
+    void Ended();
+
 protected:
     void FormCreate();
+    void ParseCommandLine();
+    void LoadSettings();
+    void SaveSettings();
+    // Every close request: saves the settings, then either lets the close go
+    // on (CloseAllowed stays true) or turns it into a hide to the tray.
+    void FormClose(QObject* Sender, bool& CloseAllowed);
+
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     std::unique_ptr<Ui::TFormMorvic> FUi;
     QMenu* PopupMenuTaskbar = nullptr; // the tray icon's menu: Open1, N4, MenuItem1
     QTimer* TimerStartup = nullptr;    // 100 ms, not started here
 
+    QEvent::Type FTaskbarCreatedMsg = QEvent::None;
     int32_t FUpdateDepth = 0;
+    int32_t FHideOnTaskbar = 1;
+    int32_t FQuitRequested = 0;
+    int32_t FAutoLoad = 0;
+    int32_t FAutoMinimize = 0;
     uint32_t FValue = 0;
+    std::unique_ptr<THideOnTaskbar> FTray;
 
 private:
     int PadWidth() const;
@@ -82,4 +165,6 @@ private:
     static void CopyField(const QLineEdit* field);
 
     TColorDialogFunc FColorDialog;
+    TModalRunner FModalRunner;
+    QStringList FArguments;
 };

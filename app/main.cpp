@@ -1,11 +1,73 @@
+// Program entry: captures the start-up directory, creates the main window and
+// the two dialogs the program keeps hidden, and runs the event loop until the
+// main window really closes.
+#include "Faboutbase.h"
 #include "Fmorvic.h"
+#include "Frestore.h"
+#include "Messagebox.h"
+#include "Resources.h"
 
 #include <QApplication>
+#include <QByteArray>
+#include <QDir>
+#include <QIcon>
+
+#include <exception>
+
+namespace {
+
+// Shows an exception that escaped an event handler, as the application's
+// exception box, and lets the event loop carry on.
+void ShowException(const char* what)
+{
+    ShowMessageBox(nullptr, QByteArray(what && *what ? what : "Unknown error"), QByteArray("Tarvolin"));
+}
+
+class TTarvolinApplication : public QApplication
+{
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& e) {
+            ShowException(e.what());
+        } catch (...) {
+            ShowException(nullptr);
+        }
+        return false;
+    }
+};
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
-    TFormMorvic form;
-    form.show();
-    return app.exec();
+    // The working directory at start, before anything can change it; the
+    // Users Manual item looks for the manual there first.
+    StartupDirectory = QDir::currentPath().toLocal8Bit();
+    TTarvolinApplication app(argc, argv);
+    try {
+        TarvolinInitResources();
+        QApplication::setWindowIcon(QIcon(QString::fromLatin1(TarvolinIconPath)));
+        TFormMorvic formMorvic;
+        // A close of the main window that goes through ends the program, also
+        // one that reaches it while it is hidden in the notification area
+        // (the tray object keeps the program running while hidden, so the
+        // window's close alone would not end it then).
+        QObject::connect(&formMorvic, &TFormMorvic::Ended, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+        // Kept for the whole run and never shown by the program itself.
+        TFormAboutBase formAboutBase(nullptr);
+        TFormRestore formRestore(nullptr);
+
+        formMorvic.show();
+        app.exec();
+    } catch (const std::exception& e) {
+        ShowException(e.what());
+    } catch (...) {
+        ShowException(nullptr);
+    }
+    return 0;
 }

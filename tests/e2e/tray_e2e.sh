@@ -1,0 +1,190 @@
+#!/usr/bin/env bash
+# End-to-end run of the real Tarvolin executable on an X server with a window
+# manager (openbox) and an XEmbed notification area (trayer), driven with
+# xdotool/wmctrl. Run it under xvfb-run:
+#   xvfb-run -a -s "-screen 0 1024x768x24" tray_e2e.sh <tarvolin> <work dir>
+# Every step polls for its outcome with a bound instead of sleeping for a
+# fixed time. With SHOT_DIR set, screenshots of the window and of the tray
+# are saved there.
+set -u
+
+APP_BIN=${1:?usage: tray_e2e.sh <tarvolin executable> <work dir>}
+WORK=${2:?usage: tray_e2e.sh <tarvolin executable> <work dir>}
+STEP_TIMEOUT=${STEP_TIMEOUT:-15}
+
+rm -rf "$WORK"
+mkdir -p "$WORK/config" "$WORK/runtime" "$WORK/home"
+chmod 700 "$WORK/runtime"
+export XDG_CONFIG_HOME="$WORK/config"
+export XDG_RUNTIME_DIR="$WORK/runtime"
+export HOME="$WORK/home"
+export QT_QPA_PLATFORM=xcb
+unset WAYLAND_DISPLAY
+# No session bus: Qt then uses the XEmbed notification area.
+unset DBUS_SESSION_BUS_ADDRESS
+SETTINGS="$XDG_CONFIG_HOME/Dremsel/KVMorvic.conf"
+
+PIDS=()
+APP=""
+TR=""
+cleanup() {
+  for p in "${PIDS[@]}" $APP $TR; do kill "$p" 2>/dev/null; done
+  wait 2>/dev/null
+}
+trap cleanup EXIT
+
+step() { echo "== $*"; }
+fail() {
+  echo "FAIL: $*" >&2
+  [ -n "${SHOT_DIR:-}" ] && import -window root "$SHOT_DIR/failure.png" 2>/dev/null
+  exit 1
+}
+# wait_for <what> <command...>: polls the command every 50 ms until it
+# succeeds, for at most STEP_TIMEOUT seconds.
+wait_for() {
+  local what=$1; shift
+  local deadline=$((SECONDS + STEP_TIMEOUT))
+  until "$@" >/dev/null 2>&1; do
+    [ $SECONDS -ge $deadline ] && fail "timed out waiting for: $what"
+    sleep 0.05
+  done
+}
+
+window_visible() { [ -n "$(xdotool search --onlyvisible --name '^Tarvolin$' 2>/dev/null)" ]; }
+window_gone() { ! window_visible; }
+app_running() { kill -0 "$APP" 2>/dev/null; }
+app_ended() { ! app_running; }
+tray_panel() { xdotool search --classname '^panel$' 2>/dev/null | head -1; }
+# The icon is the first named child of trayer's panel window.
+tray_icon() {
+  local panel; panel=$(tray_panel)
+  [ -n "$panel" ] || return 1
+  xwininfo -tree -id "$panel" 2>/dev/null | awk '/^ +0x[0-9a-f]+ "/ {print $1; exit}'
+}
+icon_present() { [ -n "$(tray_icon)" ]; }
+icon_absent() { ! icon_present; }
+icon_mapped() {
+  local icon; icon=$(tray_icon)
+  [ -n "$icon" ] && xwininfo -id "$icon" 2>/dev/null | grep -q 'IsViewable'
+}
+click_icon() {
+  local icon; icon=$(tray_icon)
+  [ -n "$icon" ] || fail "no tray icon to click"
+  eval "$(xdotool getwindowgeometry --shell "$icon")"
+  xdotool mousemove $((X + 5)) $((Y + 5)) click "$1"
+}
+wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+# The tray menu: a visible override-redirect window of the program (its main
+# window is hidden at that point).
+menu_visible() { [ -n "$(xdotool search --onlyvisible --classname '^tarvolin$' 2>/dev/null | while read -r w; do
+                   xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q -e OVERRIDE -e POPUP_MENU && echo "$w"; done)" ]; }
+# Prints "left top" of the main window's frame, the position the settings hold.
+frame_position() {
+  local win ext ax ay
+  win=$(xdotool search --onlyvisible --name '^Tarvolin$' | head -1)
+  [ -n "$win" ] || return 1
+  ax=$(xwininfo -id "$win" | sed -n 's/^ *Absolute upper-left X: *//p')
+  ay=$(xwininfo -id "$win" | sed -n 's/^ *Absolute upper-left Y: *//p')
+  # _NET_FRAME_EXTENTS = left, right, top, bottom
+  ext=$(xprop -id "$win" _NET_FRAME_EXTENTS | sed -n 's/.*= *//p' | tr -d ' ')
+  [ -n "$ext" ] || ext="0,0,0,0"
+  IFS=, read -r el _ et _ <<<"$ext"
+  echo "$((ax - el)) $((ay - et))"
+}
+start_tray() {
+  trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 \
+         --transparent false >/dev/null 2>&1 &
+  TR=$!
+  wait_for "the tray host's panel" tray_panel_exists
+}
+tray_panel_exists() { [ -n "$(tray_panel)" ]; }
+tray_panel_gone() { [ -z "$(tray_panel)" ]; }
+setting() { sed -n "s/^$1=//p" "$SETTINGS" | head -1; }
+shot() { [ -n "${SHOT_DIR:-}" ] && import -window root "$SHOT_DIR/$1" 2>/dev/null; true; }
+
+step "window manager and tray host"
+openbox >/dev/null 2>&1 & PIDS+=($!)
+wait_for "the window manager" wm_running
+start_tray
+
+step "start Tarvolin: the window appears where the settings put it"
+"$APP_BIN" >"$WORK/tarvolin.log" 2>&1 & APP=$!
+wait_for "the Tarvolin window" window_visible
+app_running || fail "Tarvolin ended at start"
+win=$(xdotool search --onlyvisible --name '^Tarvolin$' | head -1)
+# First start: the window's top-left corner at the screen centre.
+wait_for "the window frame" frame_position
+pos=$(frame_position)
+echo "window frame at $pos"
+[ "$pos" = "512 384" ] || fail "window not placed at the screen centre: $pos"
+[ -f "$SETTINGS" ] || fail "the first start wrote no settings ($SETTINGS)"
+[ "$(setting hideontaskbar)" = 1 ] || fail "hideontaskbar not seeded with 1"
+icon_absent || fail "a tray icon is shown while the window is shown"
+shot window-desktop.png
+if [ -n "${SHOT_DIR:-}" ]; then import -window "$win" "$SHOT_DIR/window.png" 2>/dev/null; fi
+
+step "close the window: it hides to the tray and the program keeps running"
+wmctrl -c Tarvolin
+wait_for "the window to hide" window_gone
+wait_for "the tray icon" icon_mapped
+app_running || fail "closing ended the program although hideontaskbar is set"
+[ -n "$(setting left)" ] && [ -n "$(setting width)" ] || fail "the close saved no position"
+shot tray.png
+
+step "left click on the icon restores the window and removes the icon"
+click_icon 1
+wait_for "the window to come back" window_visible
+wait_for "the icon to go" icon_absent
+
+step "close again, then restart the tray host while hidden: the icon returns"
+wmctrl -c Tarvolin
+wait_for "the window to hide" window_gone
+wait_for "the tray icon" icon_mapped
+kill "$TR"; wait "$TR" 2>/dev/null
+wait_for "the old panel to go" tray_panel_gone
+start_tray
+wait_for "the icon to return" icon_mapped
+app_running || fail "the program ended when the tray host went away"
+
+step "the returned icon still restores"
+click_icon 1
+wait_for "the window to come back" window_visible
+wmctrl -c Tarvolin
+wait_for "the window to hide" window_gone
+wait_for "the tray icon" icon_mapped
+
+step "tray menu › Quit ends the program"
+click_icon 3
+wait_for "the tray menu" menu_visible
+xdotool key Down Down Return
+wait_for "the program to end" app_ended
+wait "$APP"; rc=$?
+APP=""
+[ $rc -eq 0 ] || fail "the program ended with status $rc"
+
+step "the settings file afterwards"
+cat "$SETTINGS"
+for v in top left width height hideontaskbar autoload padhex; do
+  [ -n "$(setting $v)" ] || fail "setting $v missing"
+done
+[ "$(setting hideontaskbar)" = 1 ] || fail "hideontaskbar changed"
+[ "$(setting autoload)" = 0 ] || fail "autoload changed"
+[ "$(setting padhex)" = 0 ] || fail "padhex changed"
+
+step "second start: the stored position is used, and with hideontaskbar clear a close ends the program"
+sed -i -e 's/^left=.*/left=100/' -e 's/^top=.*/top=60/' -e 's/^hideontaskbar=.*/hideontaskbar=0/' "$SETTINGS"
+"$APP_BIN" >>"$WORK/tarvolin.log" 2>&1 & APP=$!
+wait_for "the Tarvolin window" window_visible
+wait_for "the window frame" frame_position
+pos=$(frame_position)
+echo "window frame at $pos"
+[ "$pos" = "100 60" ] || fail "the stored position was not used: $pos"
+wmctrl -c Tarvolin
+wait_for "the program to end" app_ended
+wait "$APP"; rc=$?
+APP=""
+[ $rc -eq 0 ] || fail "the program ended with status $rc"
+icon_absent || fail "an icon is left in the tray"
+[ "$(setting hideontaskbar)" = 0 ] || fail "hideontaskbar not kept at 0"
+[ "$(setting left)" = 100 ] && [ "$(setting top)" = 60 ] || fail "the position changed: $(setting left),$(setting top)"
+echo "PASS"
