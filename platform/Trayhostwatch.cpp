@@ -49,10 +49,15 @@ QEvent::Type RegisterWindowMessage(const char* name)
     if (it != registered.constEnd())
         return *it;
     QEvent::Type type;
-    if (key == TaskbarCreatedMessageName && QCoreApplication::instance())
+    if (key == TaskbarCreatedMessageName) {
+        // The watch needs the application object; without it the
+        // registration fails, as the message then could never arrive.
+        if (!QCoreApplication::instance())
+            return QEvent::None;
         type = TTrayHostWatch::Instance()->MessageType();
-    else
+    } else {
         type = QEvent::Type(QEvent::registerEventType());
+    }
     registered.insert(key, type);
     return type;
 }

@@ -21,7 +21,8 @@ class TX11TrayFilter;
 // The name under which the notification area's (re)appearance is registered.
 inline constexpr const char* TaskbarCreatedMessageName = "TaskbarCreated";
 
-// The event type registered for name; QEvent::None for a null or empty name.
+// The event type registered for name; QEvent::None for a null or empty name,
+// and for "TaskbarCreated" before the application object exists.
 QEvent::Type RegisterWindowMessage(const char* name);
 
 class TTrayHostWatch : public QObject
