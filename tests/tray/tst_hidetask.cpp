@@ -169,27 +169,6 @@ private slots:
         FOwner.reset();
     }
 
-    void hideAddsIconAndHidesForms()
-    {
-        FTray->HideToTray();
-        QVERIFY(FTray->Hidden());
-        QVERIFY(FTray->IconAdded());
-        QVERIFY(!FOwner->isVisible());
-        QVERIFY(!FOwner->isEnabled());
-        QCOMPARE(FHost->Adds, 1);
-        QCOMPARE(FHost->Last.Owner, FOwner.get());
-        QCOMPARE(FHost->Last.CallbackMessage, CallbackMessage);
-        QCOMPARE(FHost->Last.Flags, quint32(7));
-        QCOMPARE(QByteArray(FHost->Last.Tip), QByteArray("Tarvolin"));
-        // Hidden forms are not asked again by a click: restore brings them back.
-        RightOrLeftClick(TrayLeftButtonDown);
-        QVERIFY(!FTray->Hidden());
-        QVERIFY(FOwner->isVisible());
-        QVERIFY(FOwner->isEnabled());
-        QCOMPARE(FHost->Removes, 1);
-        QVERIFY(!FTray->IconAdded());
-    }
-
     void addRetries_data()
     {
         QTest::addColumn<int>("failures");
@@ -246,24 +225,26 @@ private slots:
         }
     }
 
-    void tooltipCut_data()
+    void notifyData_data()
     {
         QTest::addColumn<QByteArray>("tip");
         QTest::addColumn<QByteArray>("expected");
         QTest::newRow("short") << QByteArray("Tarvolin") << QByteArray("Tarvolin");
         QTest::newRow("127") << QByteArray(127, 'a') << QByteArray(127, 'a');
         QTest::newRow("128") << QByteArray(128, 'b') << QByteArray(127, 'b');
-        QTest::newRow("2000") << QByteArray(2000, 'c') << QByteArray(127, 'c');
         QTest::newRow("latin1") << QByteArray("Gr\xfc\xdf") << QByteArray("Gr\xfc\xdf");
     }
 
-    void tooltipCut()
+    void notifyData()
     {
         QFETCH(QByteArray, tip);
         QFETCH(QByteArray, expected);
         FTray->FTipText = tip;
         FTray->HideToTray();
         QCOMPARE(QByteArray(FHost->Last.Tip), expected);
+        QCOMPARE(FHost->Last.Owner, FOwner.get());
+        QCOMPARE(FHost->Last.CallbackMessage, CallbackMessage);
+        QCOMPARE(FHost->Last.Flags, quint32(7));
     }
 
     void nullIconRefusesToHide()
@@ -470,17 +451,6 @@ private slots:
         }
     }
 
-    void leftClickWhileShownKeepsWindow()
-    {
-        RightOrLeftClick(TrayLeftButtonDown);
-        QVERIFY(FOwner->isVisible());
-        QCOMPARE(FHost->Adds, 0);
-        QCOMPARE(FHost->Removes, 0);
-        FOwner->showMinimized();
-        FTray->RequestRestore();
-        QVERIFY(!FOwner->isMinimized());
-    }
-
     void hideWhileHiddenKeepsFirstForms()
     {
         QWidget other;
@@ -497,21 +467,6 @@ private slots:
         QVERIFY(FOwner->isVisible());
         QVERIFY(other.isVisible());
         QVERIFY(late.isVisible());
-    }
-
-    void hiddenFormsInCreationOrderAndOnlyVisible()
-    {
-        QWidget a, b, never;
-        a.show();
-        b.show();
-        a.hide();
-        FTray->HideToTray();
-        QCOMPARE(FTray->HiddenCount(), 2);
-        QCOMPARE(FTray->HiddenForm(0), FOwner.get());
-        QCOMPARE(FTray->HiddenForm(1), &b);
-        FTray->RequestRestore();
-        QVERIFY(!a.isVisible());
-        QVERIFY(!never.isVisible());
     }
 
     void formClosedWhileHidden()
@@ -659,14 +614,6 @@ private slots:
         QCOMPARE(placed.size(), child);
     }
 
-    void placeFormOverNull()
-    {
-        QWidget child;
-        child.move(7, 9);
-        PlaceFormOver(nullptr, &child);
-        PlaceFormOver(FOwner.get(), nullptr);
-        QCOMPARE(child.pos(), QPoint(7, 9));
-    }
 };
 
 QTEST_MAIN(TestHidetask)

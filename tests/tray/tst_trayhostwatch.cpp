@@ -200,16 +200,6 @@ private slots:
         host.Remove(data);
         QVERIFY(!icon->isVisible());
     }
-
-    void iconMessagesReachOwner()
-    {
-        TListener owner(TTrayNotifyEvent::EventType());
-        QCOMPARE(SendTrayMessage(&owner, 1125, TrayRightButtonDown), qintptr(1));
-        QCOMPARE(owner.Count, 1);
-        QCOMPARE(owner.Last.Msg, quint32(1125));
-        QCOMPARE(owner.Last.LParam, TrayRightButtonDown);
-        QCOMPARE(SendTrayMessage(nullptr, 1125, TrayLeftButtonDown), qintptr(0));
-    }
 };
 
 QTEST_MAIN(TestTrayHostWatch)
