@@ -126,7 +126,7 @@ unsigned char HexScanFoldByte(unsigned char ch)
     return (ch >= 'A' && ch <= 'Z') ? static_cast<unsigned char>(ch - 'A' + 'a') : ch;
 }
 
-int HexScanFind(const unsigned char* data, int size, int start,
+int HexScanFind(const unsigned char* data, int size, long long start,
                 const unsigned char* pattern, int n, bool foldCase,
                 int* lastExamined)
 {
@@ -136,15 +136,16 @@ int HexScanFind(const unsigned char* data, int size, int start,
         return -1;
     // Done in 64 bits: start + n may pass the int range.
     const long long lastFit = static_cast<long long>(size) - n;
-    if (static_cast<long long>(start) > lastFit)
+    if (start > lastFit)
         return -1; // not a single candidate fits
+    const int first = static_cast<int>(start);
     const int last = static_cast<int>(lastFit);
 
     int found;
     if (n == 0) {
-        found = start;
+        found = first;
     } else if (!foldCase) {
-        found = FindExact(data, start, last, pattern, n);
+        found = FindExact(data, first, last, pattern, n);
     } else {
         // Folding only matters for letters. Without any, the exact search
         // does; otherwise a non-letter byte, when there is one, anchors the
@@ -158,11 +159,11 @@ int HexScanFind(const unsigned char* data, int size, int start,
                 anchor = i;
         }
         if (!anyLetter)
-            found = FindExact(data, start, last, pattern, n);
+            found = FindExact(data, first, last, pattern, n);
         else if (anchor >= 0)
-            found = FindFoldedAnchored(data, start, last, pattern, n, anchor);
+            found = FindFoldedAnchored(data, first, last, pattern, n, anchor);
         else
-            found = FindFoldedLetters(data, start, last, pattern, n);
+            found = FindFoldedLetters(data, first, last, pattern, n);
     }
     if (lastExamined)
         *lastExamined = found >= 0 ? found : last;

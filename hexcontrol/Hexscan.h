@@ -18,6 +18,7 @@ unsigned char HexScanFoldByte(unsigned char ch);
 
 // foldCase: letters compare without regard to case (ASCII only).
 // An empty pattern matches at the first candidate.
-int HexScanFind(const unsigned char* data, int size, int start,
+// `start` is wide so that "one past the last position" never overflows.
+int HexScanFind(const unsigned char* data, int size, long long start,
                 const unsigned char* pattern, int n, bool foldCase,
                 int* lastExamined);

@@ -41,7 +41,7 @@ int THexEditor::FindNext()
 int THexEditor::FindNextAscii()
 {
     const int n = static_cast<int>(std::strlen(FSearchText));
-    return HexScanFind(FData, FDataSize, FSearchPos + 1,
+    return HexScanFind(FData, FDataSize, FSearchPos + 1LL,
                        reinterpret_cast<const unsigned char*>(FSearchText), n,
                        (FSearchFlags & sfMatchCase) == 0, &FSearchPos);
 }
@@ -50,7 +50,7 @@ int THexEditor::FindNextDecimal()
 {
     unsigned char pattern[4];
     const int n = DecimalTextToBytes(FSearchText, pattern);
-    return HexScanFind(FData, FDataSize, FSearchPos + 1, pattern, n, false, &FSearchPos);
+    return HexScanFind(FData, FDataSize, FSearchPos + 1LL, pattern, n, false, &FSearchPos);
 }
 
 int THexEditor::FindNextHex()
@@ -60,5 +60,5 @@ int THexEditor::FindNextHex()
     const int n = HexTextToBytes(FSearchText, pattern);
     if (n == 0)
         return -1;
-    return HexScanFind(FData, FDataSize, FSearchPos + 1, pattern, n, false, &FSearchPos);
+    return HexScanFind(FData, FDataSize, FSearchPos + 1LL, pattern, n, false, &FSearchPos);
 }
