@@ -296,8 +296,13 @@ bool THexEditWindow::OpenFile(const QString& path)
         FFilePath = QFileInfo(path).absoluteFilePath();
         break;
     case THexEditor::frReadShort:
-        ShowMessage(tr("Open"), tr("Only part of %1 could be read. The missing tail shows as zero bytes; "
-                                   "saving would write them.").arg(Quoted(path)));
+        // The buffer now holds part of the new file while the editor keeps
+        // the old name: unbind it, so Save cannot write it over that file.
+        FFilePath.clear();
+        FNameLabel->setText(tr("Part of %1").arg(QDir::toNativeSeparators(path)));
+        ShowMessage(tr("Open"), tr("Only part of %1 could be read. The missing tail shows as zero bytes.
+"
+                                   "Use Save As to keep what was read.").arg(Quoted(path)));
         break;
     default:
         ShowMessage(tr("Open"), tr("Cannot open %1.\nIt may be missing, unreadable, not a regular file "
@@ -444,10 +449,11 @@ void THexEditWindow::UpdateTitle()
 
 void THexEditWindow::UpdateFileActions()
 {
-    const bool open = !FFilePath.isEmpty();
-    FSaveAction->setEnabled(open);
-    FSaveAsAction->setEnabled(open);
-    FCloseAction->setEnabled(open);
+    // Data is shown unless the start message is; Save needs a file to go to.
+    const bool shown = FEditor->Message()[0] == '\0';
+    FSaveAction->setEnabled(shown && !FFilePath.isEmpty());
+    FSaveAsAction->setEnabled(shown);
+    FCloseAction->setEnabled(shown);
 }
 
 THexEditWindow::TSaveAnswer THexEditWindow::AskSaveChanges()
