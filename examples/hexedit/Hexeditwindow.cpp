@@ -300,8 +300,7 @@ bool THexEditWindow::OpenFile(const QString& path)
         // the old name: unbind it, so Save cannot write it over that file.
         FFilePath.clear();
         FNameLabel->setText(tr("Part of %1").arg(QDir::toNativeSeparators(path)));
-        ShowMessage(tr("Open"), tr("Only part of %1 could be read. The missing tail shows as zero bytes.
-"
+        ShowMessage(tr("Open"), tr("Only part of %1 could be read. The missing tail shows as zero bytes.\n"
                                    "Use Save As to keep what was read.").arg(Quoted(path)));
         break;
     default:
