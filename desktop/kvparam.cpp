@@ -92,7 +92,7 @@ qint32 DecimalTextToLong(const QByteArray& text)
 
 QString ProfilePath(const char* iniFile)
 {
-    const QString name = Latin1(iniFile);
+    QString name = Latin1(iniFile);
     if (name.isEmpty())
         return QString();
     if (QDir::isAbsolutePath(name))
