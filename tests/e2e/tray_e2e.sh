@@ -36,6 +36,8 @@ trap cleanup EXIT
 step() { echo "== $*"; }
 fail() {
   echo "FAIL: $*" >&2
+  panel=$(tray_panel); [ -n "$panel" ] && xwininfo -tree -id "$panel" >&2
+  for log in "$WORK"/*.log; do echo "--- $log"; tail -20 "$log"; done >&2
   [ -n "${SHOT_DIR:-}" ] && import -window root "$SHOT_DIR/failure.png" 2>/dev/null
   exit 1
 }
@@ -67,6 +69,22 @@ icon_mapped() {
   local icon; icon=$(tray_icon)
   [ -n "$icon" ] && xwininfo -id "$icon" 2>/dev/null | grep -q 'IsViewable'
 }
+# The icon docked and the same window for a quarter of a second: the tray
+# host and Qt may both re-dock it after the host restarts, replacing the
+# window a click would go to.
+LAST_ICON=""
+STABLE_COUNT=0
+icon_settled() {
+  local icon; icon=$(tray_icon)
+  if [ -n "$icon" ] && [ "$icon" = "$LAST_ICON" ] && icon_mapped; then
+    STABLE_COUNT=$((STABLE_COUNT + 1))
+  else
+    STABLE_COUNT=0
+  fi
+  LAST_ICON=$icon
+  [ $STABLE_COUNT -ge 5 ]
+}
+wait_icon_settled() { LAST_ICON=""; STABLE_COUNT=0; wait_for "the tray icon to settle" icon_settled; }
 click_icon() {
   local icon; icon=$(tray_icon)
   [ -n "$icon" ] || fail "no tray icon to click"
@@ -103,7 +121,9 @@ setting() { sed -n "s/^$1=//p" "$SETTINGS" | head -1; }
 shot() { [ -n "${SHOT_DIR:-}" ] && import -window root "$SHOT_DIR/$1" 2>/dev/null; true; }
 
 step "window manager and tray host"
-openbox >/dev/null 2>&1 & PIDS+=($!)
+[ -n "${DISPLAY:-}" ] || fail "no X display: run this script under xvfb-run"
+wait_for "the X server on $DISPLAY" xprop -root
+openbox >"$WORK/openbox.log" 2>&1 & PIDS+=($!)
 wait_for "the window manager" wm_running
 start_tray
 
@@ -132,6 +152,7 @@ app_running || fail "closing ended the program although hideontaskbar is set"
 shot tray.png
 
 step "left click on the icon restores the window and removes the icon"
+wait_icon_settled
 click_icon 1
 wait_for "the window to come back" window_visible
 wait_for "the icon to go" icon_absent
@@ -147,6 +168,7 @@ wait_for "the icon to return" icon_mapped
 app_running || fail "the program ended when the tray host went away"
 
 step "the returned icon still restores"
+wait_icon_settled
 click_icon 1
 wait_for "the window to come back" window_visible
 wmctrl -c Tarvolin
@@ -154,6 +176,7 @@ wait_for "the window to hide" window_gone
 wait_for "the tray icon" icon_mapped
 
 step "tray menu › Quit ends the program"
+wait_icon_settled
 click_icon 3
 wait_for "the tray menu" menu_visible
 xdotool key Down Down Return
