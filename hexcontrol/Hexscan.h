@@ -11,7 +11,8 @@
 // candidates have run out.
 //
 // The result and lastExamined are those of testing every candidate in turn;
-// the scan itself jumps between candidates with memmem / memchr.
+// the scan itself jumps between candidates: memmem for exact bytes, and for
+// case folding a vector scan for the first two bytes in either case.
 
 // ASCII case mapping: 'A'..'Z' to 'a'..'z', every other byte unchanged.
 unsigned char HexScanFoldByte(unsigned char ch);
