@@ -1,7 +1,9 @@
 # Packaging: `cpack -G DEB` in a build folder makes an installable Debian
-# package of what `cmake --install` puts in place (the program, its manual,
-# the desktop entry and the icons). A project that includes this one with
-# add_subdirectory() packages itself.
+# package of the program's install component "tarvolin": the executable, its
+# manual beside it, the desktop entry and the icons. The example programs and
+# the Qt Designer plugin, which `cmake --install` also installs, stay out of
+# it. A project that includes this one with add_subdirectory() packages
+# itself.
 if(NOT PROJECT_IS_TOP_LEVEL)
   return()
 endif()
@@ -15,11 +17,16 @@ set(CPACK_PACKAGE_DESCRIPTION
     "Tarvolin shows one unsigned 32-bit value at once as binary, decimal, hexadecimal,\
  octal and four-character ASCII text, and as an RGB swatch; typing in any field\
  rewrites the others. It can live in the notification area and start at logon.")
-set(CPACK_PACKAGE_CONTACT "Dremsel <tarvolin@localhost>")
+set(CPACK_PACKAGE_CONTACT "Dremsel <tarvolin@dremsel.example>")
+set(CPACK_PACKAGE_HOMEPAGE_URL "https://www.dremsel.example/tarvolin/")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY "tarvolin")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
 set(CPACK_STRIP_FILES ON)
-set(CPACK_GENERATOR "DEB;TGZ")
+set(CPACK_GENERATOR "DEB")
+set(CPACK_COMPONENTS_ALL tarvolin)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION "devel")
