@@ -1,12 +1,26 @@
 #!/usr/bin/env bash
 # End-to-end run of the real Tarvolin executable on an X server with a window
 # manager (openbox) and an XEmbed notification area (trayer), driven with
-# xdotool/wmctrl. Run it under xvfb-run:
-#   xvfb-run -a -s "-screen 0 1024x768x24" tray_e2e.sh <tarvolin> <work dir>
+# xdotool/wmctrl:
+#   tray_e2e.sh --xvfb <tarvolin> <work dir>   starts its own X server with xvfb-run
+#   tray_e2e.sh <tarvolin> <work dir>          uses $DISPLAY (an X server of its own!)
 # Every step polls for its outcome with a bound instead of sleeping for a
-# fixed time. With SHOT_DIR set, screenshots of the window and of the tray
-# are saved there.
+# fixed time. With SHOT_DIR set, screenshots are saved there.
 set -u
+
+if [ "${1:-}" = "--xvfb" ]; then
+  shift
+  # xvfb-run --auto-servernum starts looking at :99, so two runs started at
+  # the same moment on one machine may pick the same display. A random free
+  # number makes that unlikely.
+  for _ in $(seq 1 50); do
+    n=$((1000 + RANDOM % 30000))
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
+  done
+  # -noreset: the server would otherwise reset whenever its last client
+  # disconnects, refusing connections for a moment.
+  exec xvfb-run -n "$n" -s "-screen 0 1024x768x24 -nolisten tcp -noreset" "$0" "$@"
+fi
 
 APP_BIN=${1:?usage: tray_e2e.sh <tarvolin executable> <work dir>}
 WORK=${2:?usage: tray_e2e.sh <tarvolin executable> <work dir>}
@@ -36,6 +50,7 @@ trap cleanup EXIT
 step() { echo "== $*"; }
 fail() {
   echo "FAIL: $*" >&2
+  echo "DISPLAY=$DISPLAY XAUTHORITY=${XAUTHORITY:-}" >&2
   panel=$(tray_panel); [ -n "$panel" ] && xwininfo -tree -id "$panel" >&2
   for log in "$WORK"/*.log; do echo "--- $log"; tail -20 "$log"; done >&2
   [ -n "${SHOT_DIR:-}" ] && import -window root "$SHOT_DIR/failure.png" 2>/dev/null
@@ -210,4 +225,49 @@ APP=""
 icon_absent || fail "an icon is left in the tray"
 [ "$(setting hideontaskbar)" = 0 ] || fail "hideontaskbar not kept at 0"
 [ "$(setting left)" = 100 ] && [ "$(setting top)" = 60 ] || fail "the position changed: $(setting left),$(setting top)"
+
+step "third start with -AutoMinimize among other arguments: shown, then hidden to the tray"
+printf 'hidetask_password=Secret1\nhidetask_usepassword=1\n' >>"$SETTINGS"
+"$APP_BIN" --unknown -AutoMinimize >>"$WORK/tarvolin.log" 2>&1 & APP=$!
+wait_for "the tray icon" icon_mapped
+wait_for "the window to hide" window_gone
+app_running || fail "the program ended after hiding at start"
+
+step "restoring asks for the password: a wrong one keeps it hidden, the right one in another case restores"
+dialog_visible() { [ -n "$(xdotool search --onlyvisible --name '^Restore Program$' 2>/dev/null)" ]; }
+dialog_gone() { ! dialog_visible; }
+invalid_visible() { [ -n "$(xdotool search --onlyvisible --name '^Invalid Password$' 2>/dev/null)" ]; }
+invalid_gone() { ! invalid_visible; }
+# Gives the keyboard to the visible window titled $1, then types $2 and
+# presses Return.
+type_into() {
+  local w; w=$(xdotool search --onlyvisible --name "^$1\$" | head -1)
+  [ -n "$w" ] || fail "no window \"$1\" to type into"
+  xdotool windowactivate --sync "$w" >/dev/null 2>&1 || xdotool windowfocus --sync "$w"
+  [ -n "$2" ] && xdotool type --delay 20 "$2"
+  xdotool key Return
+}
+wait_icon_settled
+click_icon 1
+wait_for "the password dialog" dialog_visible
+type_into "Restore Program" "wrong"
+wait_for "the Invalid Password box" invalid_visible
+type_into "Invalid Password" ""
+wait_for "the Invalid Password box to close" invalid_gone
+window_gone || fail "a wrong password restored the window"
+app_running || fail "the program ended after the wrong password"
+icon_present || fail "the icon went away after the wrong password"
+click_icon 1
+wait_for "the password dialog" dialog_visible
+type_into "Restore Program" "sECRET1"
+wait_for "the window to come back" window_visible
+wait_for "the password dialog to close" dialog_gone
+wait_for "the icon to go" icon_absent
+
+step "close ends the program (hideontaskbar is still clear)"
+wmctrl -c Tarvolin
+wait_for "the program to end" app_ended
+wait "$APP"; rc=$?
+APP=""
+[ $rc -eq 0 ] || fail "the program ended with status $rc"
 echo "PASS"
