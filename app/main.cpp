@@ -16,8 +16,8 @@
 
 namespace {
 
-// Shows an exception that escaped an event handler, as the application's
-// exception box, and lets the event loop carry on.
+// The application's exception box: shows an exception that escaped an event
+// handler (the event loop then carries on) or the start-up.
 void ShowException(const char* what)
 {
     ShowMessageBox(nullptr, QByteArray(what && *what ? what : "Unknown error"), QByteArray("Tarvolin"));
@@ -46,8 +46,11 @@ public:
 int main(int argc, char* argv[])
 {
     // The working directory at start, before anything can change it; the
-    // Users Manual item looks for the manual there first.
-    StartupDirectory = QDir::currentPath().toLocal8Bit();
+    // Users Manual item looks for the manual there first. It stays null when
+    // the directory cannot be read (it was removed, say).
+    const QString startup = QDir::currentPath();
+    if (!startup.isEmpty())
+        StartupDirectory = startup.toLocal8Bit();
     TTarvolinApplication app(argc, argv);
     try {
         TarvolinInitResources();
