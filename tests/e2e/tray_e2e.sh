@@ -283,4 +283,34 @@ wait_for "the program to end" app_ended
 wait "$APP"; rc=$?
 APP=""
 [ $rc -eq 0 ] || fail "the program ended with status $rc"
+
+step "without a notification area a close minimises the window, which comes back from the taskbar"
+kill "$TR"; wait "$TR" 2>/dev/null; TR=""
+wait_for "the tray host to go" tray_panel_gone
+sed -i -e 's/^hideontaskbar=.*/hideontaskbar=1/' -e 's/^hidetask_usepassword=.*/hidetask_usepassword=0/' "$SETTINGS"
+window_iconic() {
+  local w; w=$(xdotool search --name '^Tarvolin$' 2>/dev/null | while read -r id; do
+    xprop -id "$id" WM_STATE 2>/dev/null | grep -q 'Iconic' && echo "$id"; done)
+  [ -n "$w" ]
+}
+"$APP_BIN" >>"$WORK/tarvolin.log" 2>&1 & APP=$!
+wait_for "the Tarvolin window" window_visible
+wmctrl -c Tarvolin
+wait_for "the window to be minimised" window_iconic
+app_running || fail "the program ended on a close with no notification area"
+wmctrl -a Tarvolin
+wait_for "the window to come back" window_visible
+
+step "File › Quit ends the program although hideontaskbar is set"
+win=$(xdotool search --onlyvisible --name '^Tarvolin$' | head -1)
+xdotool windowactivate --sync "$win" >/dev/null 2>&1
+ax=$(xwininfo -id "$win" | sed -n 's/^ *Absolute upper-left X: *//p')
+ay=$(xwininfo -id "$win" | sed -n 's/^ *Absolute upper-left Y: *//p')
+xdotool mousemove $((ax + 12)) $((ay + 10)) click 1 # the File menu
+xdotool key Down Return                              # its one item, Quit
+wait_for "the program to end" app_ended
+wait "$APP"; rc=$?
+APP=""
+[ $rc -eq 0 ] || fail "the program ended with status $rc"
+[ "$(setting hideontaskbar)" = 1 ] || fail "hideontaskbar not kept at 1"
 echo "PASS"
