@@ -307,6 +307,7 @@ xdotool windowactivate --sync "$win" >/dev/null 2>&1
 ax=$(xwininfo -id "$win" | sed -n 's/^ *Absolute upper-left X: *//p')
 ay=$(xwininfo -id "$win" | sed -n 's/^ *Absolute upper-left Y: *//p')
 xdotool mousemove $((ax + 12)) $((ay + 10)) click 1 # the File menu
+wait_for "the File menu" menu_visible
 xdotool key Down Return                              # its one item, Quit
 wait_for "the program to end" app_ended
 wait "$APP"; rc=$?
