@@ -497,10 +497,7 @@ private slots:
         QVERIFY(QImage(TarvolinIconPath).width() >= 48);
         TFormMorvic* form = Start();
         QVERIFY(!form->windowIcon().isNull());
-        QVERIFY(!form->Tray()->FIcon.isNull());
-        QCOMPARE(form->Tray()->FTipText, QByteArray("Tarvolin"));
-        QCOMPARE(form->Tray()->FSettingsName, QByteArray("KVMorvic"));
-        QCOMPARE(form->Tray()->FCallbackMessage, 1125u);
+        QVERIFY(!form->Tray()->FIcon.isNull()); // a null icon would refuse every hide
     }
 };
 
