@@ -14,10 +14,17 @@ fi
 
 echo "No display found (neither DISPLAY nor WAYLAND_DISPLAY is set)."
 echo "Running Tarvolin under Xvfb and saving a screenshot to tarvolin-screenshot.png."
-xvfb-run -a -s "-screen 0 800x600x24" bash -c '
+xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   build/app/tarvolin "$@" & pid=$!
-  sleep 3
-  import -window root tarvolin-screenshot.png
+  # Wait until the window is mapped (at most ten seconds), then capture it.
+  for _ in $(seq 100); do
+    id=$(xwininfo -root -tree 2>/dev/null | awk "/\"Tarvolin\"/ {print \$1; exit}")
+    [ -n "$id" ] && xwininfo -id "$id" | grep -q "IsViewable" && break
+    sleep 0.1
+  done
+  sleep 0.5
+  if [ -n "$id" ]; then import -window "$id" tarvolin-screenshot.png
+  else import -window root tarvolin-screenshot.png; fi
   kill $pid 2>/dev/null || true
   wait $pid 2>/dev/null || true
 ' bash "$@"
