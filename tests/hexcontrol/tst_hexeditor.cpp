@@ -1,6 +1,7 @@
 // THexEditor's data side and input: construction, files, byte and word
 // access, undo and redo through the control, typing, keys, mouse and focus.
 #include "Hexprobe.h"
+#include "Testfiles.h"
 #include "Testenv.h"
 
 #include <QAction>
@@ -30,17 +31,6 @@ QByteArray Pattern(int size, int seed)
     return data;
 }
 
-bool WriteFile(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
-}
-
-QByteArray ReadFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
 
 // Types a character the way a key press does.
 void Type(THexEditor& ed, char ch)

@@ -3,6 +3,7 @@
 #include "Hexcontrol.h"
 #include "Hexeditwindow.h"
 #include "Testenv.h"
+#include "Testfiles.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -38,25 +39,6 @@ protected:
     }
 };
 
-QByteArray Ascending(int size)
-{
-    QByteArray bytes(size, '\0');
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char(i);
-    return bytes;
-}
-
-bool WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray ReadFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
 
 } // namespace
 

@@ -1,6 +1,7 @@
 // The change log as the host sees it: rows of the undo and redo lists, the
 // captions and states of the Undo and Redo actions, and the value texts.
-#include "Hexcontrol.h"
+#include "Hexprobe.h"
+#include "Testfiles.h"
 
 #include <QAction>
 #include <QTreeWidget>
@@ -10,26 +11,6 @@
 
 namespace {
 
-class TProbeEditor : public THexEditor
-{
-public:
-    void SetBytes(const QByteArray& bytes)
-    {
-        FreeData();
-        AllocData(bytes.size());
-        if (bytes.size() > 0)
-            std::memcpy(FData, bytes.constData(), size_t(bytes.size()));
-    }
-    int CellDigits() const { return FCellDigits; }
-};
-
-QByteArray Ascending(int size)
-{
-    QByteArray bytes(size, '\0');
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char(i);
-    return bytes;
-}
 
 QStringList RowTexts(const QTreeWidgetItem* item)
 {
@@ -82,7 +63,7 @@ private slots:
 // whose last row is the change the next Redo applies (offset 0).
 void TTestHexLog::ListsShowNewest256()
 {
-    TProbeEditor editor;
+    THexProbe editor;
     editor.SetBytes(Ascending(1024));
     for (int i = 0; i < 300; ++i)
         editor.SetByte(i, 0xEE);
@@ -111,7 +92,7 @@ void TTestHexLog::ListsShowNewest256()
 
 void TTestHexLog::EmptyLog()
 {
-    TProbeEditor editor;
+    THexProbe editor;
     QAction undoItem(QStringLiteral("stale")), redoItem(QStringLiteral("stale"));
     TLogList undo, redo;
     undo.View.addTopLevelItem(new QTreeWidgetItem(QStringList{"old"}));
@@ -151,7 +132,7 @@ void TTestHexLog::Captions()
     QFETCH(QString, undoText);
     QFETCH(QString, redoText);
 
-    TProbeEditor editor;
+    THexProbe editor;
     QByteArray bytes = Ascending(64);
     bytes[0x10] = 0x41;
     editor.SetBytes(bytes);
@@ -174,13 +155,13 @@ void TTestHexLog::Captions()
 // width the last paint laid out), the list always hex.
 void TTestHexLog::WordChangeInDecimal()
 {
-    TProbeEditor editor;
+    THexProbe editor;
     editor.SetBytes(Ascending(256));
     editor.SetBaseBytes(10);
     editor.SetBytesPerGroup(2);
     editor.resize(800, 400);
     editor.grab(); // a paint sets the cell width
-    QCOMPARE(editor.CellDigits(), 5);
+    QCOMPARE(editor.FCellDigits, 5);
 
     editor.SetWord(5, 0x1234); // the group at 4: 0x0405 = 1029 becomes 4660
     QAction undoItem, redoItem;
@@ -227,7 +208,7 @@ void TTestHexLog::ValueTexts()
     QFETCH(QByteArray, byteText);
     QFETCH(QByteArray, wordText);
 
-    struct TEditor : TProbeEditor
+    struct TEditor : THexProbe
     {
         void SetCellDigits(int digits) { FCellDigits = digits; }
     } editor;
@@ -264,7 +245,7 @@ void TTestHexLog::RowAscii()
     QFETCH(int, offset);
     QFETCH(QByteArray, text);
 
-    TProbeEditor editor;
+    THexProbe editor;
     editor.SetBytes(data);
     editor.SetBytesPerLine(bytesPerLine);
     QByteArray out(bytesPerLine + 8, 'x');

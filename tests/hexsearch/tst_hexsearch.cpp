@@ -1,7 +1,7 @@
 // The white-space trimming of search texts, and THexEditor's searches: text with and without case, decimal and hex
 // patterns, from the start and from the cursor, overlapping matches, the end
 // of the search, and the search position against a plain scan.
-#include "Hexcontrol.h"
+#include "Hexprobe.h"
 #include "Strutil.h"
 
 #include <QRandomGenerator>
@@ -11,20 +11,6 @@
 
 namespace {
 
-// Gives the tests the buffer and the search position.
-class TProbeEditor : public THexEditor
-{
-public:
-    void SetBytes(const QByteArray& bytes)
-    {
-        FreeData();
-        AllocData(bytes.size());
-        if (bytes.size() > 0)
-            std::memcpy(FData, bytes.constData(), size_t(bytes.size()));
-    }
-    int SearchPos() const { return FSearchPos; }
-    const char* SearchText() const { return FSearchText; }
-};
 
 QList<int> Results(const QString& list)
 {
@@ -132,7 +118,7 @@ void TTestHexSearch::Searches()
     QFETCH(int, flags);
     QFETCH(QString, results);
 
-    TProbeEditor editor;
+    THexProbe editor;
     editor.SetBytes(data);
     editor.SetCursorOffset(cursor);
     QList<int> got;
@@ -148,10 +134,10 @@ void TTestHexSearch::Searches()
 void TTestHexSearch::LongTextIsCut()
 {
     const QByteArray text = "   " + QByteArray(3000, 'q');
-    TProbeEditor editor;
+    THexProbe editor;
     editor.SetBytes(QByteArray(1023, 'Q'));
     QCOMPARE(editor.FindFirst(text.constData(), THexEditor::smText, 0), 0);
-    QCOMPARE(int(std::strlen(editor.SearchText())), 1023);
+    QCOMPARE(int(std::strlen(editor.FSearchText)), 1023);
     QCOMPARE(editor.FindNext(), -1);
     editor.SetBytes(QByteArray(1022, 'q'));
     QCOMPARE(editor.FindFirst(text.constData(), THexEditor::smText, 0), -1);
@@ -176,7 +162,7 @@ void TTestHexSearch::AgreesWithPlainScan()
     QRandomGenerator rng(4711);
     const char alphabet[] = {'a', 'A', 'z', 'Z', '@', '[', '`', '{', '-', '\0', '\x01', '\x2c', '\xe1'};
     const char textAlphabet[] = "aAzZ@[`{-";
-    TProbeEditor editor;
+    THexProbe editor;
     int matches = 0;
     for (int round = 0; round < 2000; ++round) {
         QByteArray data;
@@ -230,9 +216,9 @@ void TTestHexSearch::AgreesWithPlainScan()
                     break;
                 }
             }
-            if (result != plain || editor.SearchPos() != plainPos) {
+            if (result != plain || editor.FSearchPos != plainPos) {
                 qWarning("round %d step %d mode %d flags %d: got %d at %d, plain %d at %d", round, step, mode,
-                         flags, result, editor.SearchPos(), plain, plainPos);
+                         flags, result, editor.FSearchPos, plain, plainPos);
                 QFAIL("search differs from the plain scan");
             }
             if (result < 0)

@@ -2,7 +2,10 @@
 // THexEditor with its layout state and file seams opened up for the tests.
 #include "Hexcontrol.h"
 
+#include <QByteArray>
 #include <QImage>
+
+#include <cstring>
 
 class THexProbe : public THexEditor
 {
@@ -19,6 +22,17 @@ public:
     using THexEditor::FInputDigits;
     using THexEditor::FRowHeight;
     using THexEditor::FRowWidth;
+    using THexEditor::FSearchPos;
+    using THexEditor::FSearchText;
+
+    // Replaces the buffer with a copy of `bytes`.
+    void SetBytes(const QByteArray& bytes)
+    {
+        FreeData();
+        AllocData(bytes.size());
+        if (bytes.size() > 0)
+            std::memcpy(FData, bytes.constData(), size_t(bytes.size()));
+    }
 
     // Paints the whole control into an image, as a paint event would.
     QImage Snapshot()
