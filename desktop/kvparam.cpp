@@ -10,6 +10,7 @@
 #include <QSaveFile>
 #include <QSettings>
 #include <QStringList>
+#include <QTemporaryFile>
 
 #include <climits>
 #include <cstring>
@@ -297,6 +298,28 @@ QByteArray StoredText(const QVariant& v)
     return v.toString().toLatin1();
 }
 
+// Whether the settings reader accepts the file. QSettings keeps every file it
+// has parsed in a process-wide cache and reports a parse failure only to the
+// first reader: later readers of the unchanged file see an empty store and no
+// error, and their save would replace content that was never understood. So
+// the file is judged on a private copy (owner-only, removed at once), which
+// no cache holds.
+bool SettingsFileReadable(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.readAll();
+    // A settings file is text: a zero byte means it is something else.
+    if (file.error() != QFileDevice::NoError || bytes.contains('\0'))
+        return false;
+    QTemporaryFile copy;
+    if (!copy.open() || copy.write(bytes) != bytes.size() || !copy.flush())
+        return true; // cannot judge it: fall back on the reader's own status
+    const QSettings check(copy.fileName(), QSettings::IniFormat);
+    return check.status() == QSettings::NoError;
+}
+
 bool Writable(const TParamStore& store)
 {
     return store.Key != nullptr;
@@ -340,7 +363,9 @@ void ParamOpen(const char* iniFile, const char* appName, TParamStore& store, int
         if (!info.exists()) {
             if (!QDir().mkpath(info.absolutePath()) || !CreateOwnerOnlyFile(path))
                 return;
-        } else if (!info.isFile()) {
+        } else if (!info.isFile() || !SettingsFileReadable(path)) {
+            // Settings that cannot be read are left exactly as they are:
+            // defaults are used and nothing is saved over them.
             return;
         }
     }
