@@ -18,6 +18,19 @@
 class QDBusServiceWatcher;
 class TX11TrayFilter;
 
+// Layout of an X11 client message event (xcb_client_message_event_t), kept
+// here so the check needs no X11 headers.
+struct TClientMessage
+{
+    quint8 ResponseType;
+    quint8 Format;
+    quint16 Sequence;
+    quint32 Window;
+    quint32 Type;
+    quint32 Data32[5];
+};
+static_assert(sizeof(TClientMessage) == 32, "X11 events are 32 bytes");
+
 // The name under which the notification area's (re)appearance is registered.
 inline constexpr const char* TaskbarCreatedMessageName = "TaskbarCreated";
 

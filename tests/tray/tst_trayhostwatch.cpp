@@ -43,16 +43,6 @@ private:
     QEvent::Type FType;
 };
 
-struct TClientMessage
-{
-    quint8 ResponseType;
-    quint8 Format;
-    quint16 Sequence;
-    quint32 Window;
-    quint32 Type;
-    quint32 Data32[5];
-};
-
 constexpr quint32 Manager = 300;
 constexpr quint32 TrayS0 = 301;
 constexpr quint32 TrayS1 = 302;
