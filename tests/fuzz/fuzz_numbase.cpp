@@ -5,6 +5,7 @@
 // and every output buffer is exactly as large as the routine's contract says,
 // so AddressSanitizer reports any read or write past either.
 #include "FuzzCheck.h"
+#include "Fmorvic.h"
 #include "Numbase.h"
 
 #include <cstdint>
@@ -51,6 +52,47 @@ std::vector<unsigned char> ExpectedHexBytes(const char* text)
     return out;
 }
 
+// The converter's decimal field, read by an independent rule: after leading
+// spaces, a decimal number 0..4294967295 or -2147483648..-1 with an optional
+// sign and nothing after it, or a hexadecimal number after "$", "x", "X",
+// "0x" or "0X" that fits in 32 bits; anything else is 0.
+uint32_t ExpectedDecimalField(const char* t)
+{
+    while (*t == ' ')
+        ++t;
+    std::string digits;
+    int base = 10;
+    bool negative = false;
+    if (*t == '$' || *t == 'x' || *t == 'X') {
+        base = 16;
+        digits = t + 1;
+    } else if (t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
+        base = 16;
+        digits = t + 2;
+    } else {
+        if (*t == '+' || *t == '-')
+            negative = *t++ == '-';
+        digits = t;
+    }
+    if (digits.empty())
+        return 0;
+    for (const char c : digits) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (base == 10 ? !(u >= '0' && u <= '9') : !IsHexDigit(u))
+            return 0;
+    }
+    const size_t nonZero = digits.find_first_not_of('0');
+    digits = nonZero == std::string::npos ? "0" : digits.substr(nonZero);
+    if (digits.size() > (base == 16 ? 8u : 10u))
+        return 0;
+    const unsigned long long v = std::stoull(digits, nullptr, base);
+    if (base == 16)
+        return static_cast<uint32_t>(v);
+    if (negative)
+        return v > 0x80000000ull ? 0u : static_cast<uint32_t>(0ull - v);
+    return v > 0xFFFFFFFFull ? 0u : static_cast<uint32_t>(v);
+}
+
 void CheckText(const unsigned char* data, size_t size)
 {
     // Exactly-sized, terminated copy; an embedded NUL simply ends the text.
@@ -60,6 +102,7 @@ void CheckText(const unsigned char* data, size_t size)
     const char* t = text.get();
     const size_t length = std::strlen(t);
 
+    FUZZ_CHECK(DecimalFieldTextToValue(t) == ExpectedDecimalField(t));
     AsciiTextToValue(t);
     HexTextToValue(t);
     OctalTextToValue(t);
@@ -133,6 +176,13 @@ void CheckValue(uint32_t v, int byteCount)
     FUZZ_CHECK(static_cast<uint32_t>(DecimalTextToValue(Format("%u", v).c_str())) == v);
     FUZZ_CHECK(static_cast<uint32_t>(DecimalTextToValue(Format("%d", v).c_str())) == v);
     FUZZ_CHECK(static_cast<uint32_t>(DecimalTextToValue(Format("0x%X", v).c_str())) == v);
+    // The converter's decimal field reads back the unsigned text it shows,
+    // the signed one and every hexadecimal form.
+    FUZZ_CHECK(DecimalFieldTextToValue(Format("%u", v).c_str()) == v);
+    FUZZ_CHECK(DecimalFieldTextToValue(Format("  %d", v).c_str()) == v);
+    FUZZ_CHECK(DecimalFieldTextToValue(Format("$%x", v).c_str()) == v);
+    FUZZ_CHECK(DecimalFieldTextToValue(Format("0X%08X", v).c_str()) == v);
+    FUZZ_CHECK(DecimalFieldTextToValue((Format("%u", v) + "0").c_str()) == (uint64_t(v) * 10 > 0xFFFFFFFFull ? 0u : v * 10));
 
     // ASCII text: leading zero bytes left out, inner zero bytes shown as '.',
     // so reading it back gives the value with those bytes turned into '.'.
