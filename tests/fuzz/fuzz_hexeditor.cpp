@@ -3,9 +3,10 @@
 // the control's data model, undo, redo, searches, and loads and saves of
 // small files in a temporary folder.
 //
-// After every operation: the cursor is inside the buffer, both change-log
-// stacks are within their capacity and every logged offset is inside the
-// buffer. Whenever the undo stack is empty and nothing has fallen off it (and
+// After every operation that moves the cursor, the cursor is inside the
+// buffer; after every operation, the file name and message are terminated
+// within their 1024 bytes, both change-log stacks are within their capacity
+// and every logged byte change is inside the buffer. Whenever the undo stack is empty and nothing has fallen off it (and
 // no group-size change made old word entries ambiguous), the buffer equals
 // the one the log started from. At the end everything is undone and checked
 // the same way, then redone and compared with the edited buffer. Each search
@@ -115,14 +116,19 @@ public:
     }
 
     // Checked after every operation.
-    void Check(bool groupChanged)
+    // cursorMoved: the operation ended in a cursor move, which brings the
+    // cursor inside a buffer that is not empty. (Without one, the cursor may
+    // stay past the end: a cursor placed while the buffer was empty keeps
+    // its offset when a larger buffer replaces it.)
+    void Check(bool groupChanged, bool cursorMoved)
     {
         const TChangeLog& log = FEditor.ChangeLog();
         const int size = FEditor.DataSize();
         const int cursor = FEditor.GetCursorOffset();
         FUZZ_CHECK(size >= 0);
         FUZZ_CHECK(cursor >= 0);
-        FUZZ_CHECK(size == 0 || cursor < size);
+        if (cursorMoved)
+            FUZZ_CHECK(size == 0 || cursor < size);
         FUZZ_CHECK(log.UndoCount >= 0 && log.UndoCount <= TChangeLog::Capacity);
         FUZZ_CHECK(log.RedoCount >= 0 && log.RedoCount <= TChangeLog::Capacity);
         // A byte change is only recorded inside the buffer; a group change is
@@ -181,7 +187,10 @@ void CheckSearch(THexEditor& editor, TFuzzInput& in)
     const int flags = ((how >> 2) & 1 ? THexEditor::sfMatchCase : 0) | ((how >> 3) & 1 ? THexEditor::sfFromCursor : 0);
     size_t length = 0;
     const unsigned char* p = in.Bytes(24, &length);
-    const QByteArray text(reinterpret_cast<const char*>(p), int(length));
+    QByteArray text(reinterpret_cast<const char*>(p), int(length));
+    // Now and then a pattern longer than the control keeps (1023 characters).
+    if ((how & 0x30) == 0x30 && !text.isEmpty())
+        text = text.repeated(1 + 1500 / text.size()).left(1500);
     const QByteArray data = Buffer(editor);
     const int start = (flags & THexEditor::sfFromCursor) ? editor.GetCursorOffset() + 1 : 0;
 
@@ -226,8 +235,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     for (int ops = 0; !in.Empty() && ops < 400; ++ops) {
         bool groupChanged = false;
+        const int op = in.Byte() % 25;
+        // Navigation keys, SetCursorOffset and a successful load all end in
+        // MoveCursor.
+        const bool cursorMoved = op == 0 || op == 15 || op == 16;
         const int logged = editor.ChangeLog().UndoCount + editor.ChangeLog().RedoCount;
-        switch (in.Byte() % 24) {
+        switch (op) {
         case 0: {
             int key = NavigationKeys[in.Byte() % 8];
             editor.KeyDown(key, Qt::NoModifier);
@@ -351,10 +364,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             FUZZ_CHECK(undoItem.isEnabled() == (editor.ChangeLog().UndoCount > 0));
             FUZZ_CHECK(redoItem.isEnabled() == (editor.ChangeLog().RedoCount > 0));
             break;
+        case 24: {
+            // Any name, up to twice what the control keeps.
+            size_t n = 0;
+            const unsigned char* p = in.Bytes(40, &n);
+            QByteArray name(reinterpret_cast<const char*>(p), int(n));
+            name.replace('\0', "");
+            if (in.Byte() & 1)
+                name = name.repeated(name.isEmpty() ? 0 : 1 + 2048 / name.size()).left(2048);
+            editor.ChangeFileName(name.constData());
+            const QByteArray kept(editor.FileName());
+            FUZZ_CHECK(kept.size() < THexEditor::TextSize);
+            FUZZ_CHECK(name.startsWith(kept));
+            FUZZ_CHECK(kept.size() == qMin(name.size(), THexEditor::TextSize - 1));
+            FUZZ_CHECK(editor.LoadFromFile((QByteArray(missing) + name.left(3000)).constData())
+                       == THexEditor::frCannotOpen);
+            break;
         }
-        model.Check(groupChanged);
+        }
+        FUZZ_CHECK(strnlen(editor.FileName(), THexEditor::TextSize) < size_t(THexEditor::TextSize));
+        FUZZ_CHECK(strnlen(editor.Message(), THexEditor::TextSize) < size_t(THexEditor::TextSize));
+        model.Check(groupChanged, cursorMoved);
     }
     model.UndoAllRedoAll();
-    model.Check(false);
+    model.Check(false, false);
     return 0;
 }
