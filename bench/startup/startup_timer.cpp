@@ -1,7 +1,7 @@
 // Times how long programs take from their start until their first top-level
 // window is mapped on the X server in $DISPLAY.
 //
-//   startup_timer <runs> <name>=<program> [<name>=<program> ...]
+//   startup_timer <runs> <name>=<program>[@<argument>] ...
 //
 // The server must run no other client and no window manager (a fresh
 // xvfb-run): every top-level window is then a child of the root window, and
@@ -44,6 +44,7 @@ struct TProgram
 {
     std::string Name;
     std::string Path;
+    std::string Argument; // one argument, or none when empty
     std::vector<double> Times;
 };
 
@@ -83,7 +84,9 @@ void Drain(xcb_connection_t* c)
 double TimeOne(xcb_connection_t* c, const TProgram& p)
 {
     Drain(c);
-    char* argv[] = {const_cast<char*>(p.Path.c_str()), nullptr};
+    char* argv[] = {const_cast<char*>(p.Path.c_str()), const_cast<char*>(p.Argument.c_str()), nullptr};
+    if (p.Argument.empty())
+        argv[1] = nullptr;
     pid_t pid = 0;
     const double start = NowMs();
     if (posix_spawn(&pid, p.Path.c_str(), nullptr, nullptr, argv, environ) != 0) {
@@ -110,7 +113,7 @@ double Median(std::vector<double> v)
 int main(int argc, char** argv)
 {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: startup_timer <runs> <name>=<program> ...\n");
+        std::fprintf(stderr, "usage: startup_timer <runs> <name>=<program>[@<argument>] ...\n");
         return 2;
     }
     const int runs = std::max(1, std::atoi(argv[1]));
@@ -121,7 +124,14 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "expected <name>=<program>: %s\n", argv[i]);
             return 2;
         }
-        programs.push_back({std::string(argv[i], size_t(eq - argv[i])), std::string(eq + 1), {}});
+        std::string path(eq + 1);
+        std::string argument;
+        const size_t at = path.rfind('@');
+        if (at != std::string::npos) {
+            argument = path.substr(at + 1);
+            path.resize(at);
+        }
+        programs.push_back({std::string(argv[i], size_t(eq - argv[i])), path, argument, {}});
     }
 
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
