@@ -18,6 +18,29 @@
 namespace {
 
 constexpr char Vendor[] = "Dremsel";
+// Extension of the settings files QSettings writes in its native format on
+// this platform, and of the format used only to learn their path.
+constexpr char NativeExtension[] = "conf";
+constexpr char PathOnlyExtension[] = "tarvolin-path";
+
+bool ReadNothing(QIODevice&, QSettings::SettingsMap&)
+{
+    return true;
+}
+
+bool WriteNothing(QIODevice&, const QSettings::SettingsMap&)
+{
+    return false;
+}
+
+// A settings format kept in the same folder as the native one whose reader
+// and writer never touch a file's content.
+QSettings::Format PathOnlyFormat()
+{
+    static const QSettings::Format format =
+        QSettings::registerFormat(QLatin1String(PathOnlyExtension), ReadNothing, WriteNothing);
+    return format;
+}
 constexpr int IntTextSize = 32;           // an integer read from a profile file: at most 31 characters
 constexpr int ProfileLockTimeoutMs = 10000;
 constexpr int ErrorInvalidHandle = 6;     // the write result of a store that could not be opened
@@ -340,8 +363,13 @@ QString ParamFilePath(const char* iniFile, const char* appName, int useRegistry)
         return ProfilePath(iniFile);
     if (!ValidAppName(appName))
         return QString();
-    QSettings probe(QLatin1String(Vendor), Latin1(appName));
-    return probe.fileName();
+    // Ask QSettings where the file lives through a format that never reads
+    // it: constructing a settings object of the native format reads the file
+    // at once, and a pipe or device put in its place would block that read.
+    QSettings probe(PathOnlyFormat(), QSettings::UserScope, QLatin1String(Vendor), Latin1(appName));
+    QString path = probe.fileName();
+    path.chop(int(std::strlen(PathOnlyExtension)));
+    return path + QLatin1String(NativeExtension);
 }
 
 void ParamOpen(const char* iniFile, const char* appName, TParamStore& store, int useRegistry)

@@ -191,6 +191,7 @@ private slots:
         QTest::newRow("a directory") << "dir" << QByteArray();
         QTest::newRow("a link to itself") << "loop" << QByteArray();
         QTest::newRow("a dangling link") << "dangling" << QByteArray();
+        QTest::newRow("a named pipe") << "fifo" << QByteArray();
         QTest::newRow("no read permission") << "noperm" << QByteArray("[General]\nhideontaskbar=0\n");
     }
 
@@ -207,6 +208,8 @@ private slots:
             QVERIFY(QFile::link(path, path));
         } else if (kind == QLatin1String("dangling")) {
             QVERIFY(QFile::link(path + QStringLiteral(".gone"), path));
+        } else if (kind == QLatin1String("fifo")) {
+            QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
         } else if (kind == QLatin1String("noperm")) {
             if (geteuid() == 0)
                 QSKIP("permissions do not stop the superuser");
