@@ -1,5 +1,7 @@
 #include "Statusnotifier.h"
 
+#include "Sessionbus.h"
+
 #include <QCoreApplication>
 #include <QDBusAbstractAdaptor>
 #include <QDBusArgument>
@@ -162,6 +164,8 @@ TStatusNotifierItem::~TStatusNotifierItem()
 
 bool TStatusNotifierItem::HostAvailable()
 {
+    if (!SessionBusKnown())
+        return false;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface())
         return false;

@@ -1,5 +1,7 @@
 #include "Trayhostwatch.h"
 
+#include "Sessionbus.h"
+
 #include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QByteArray>
@@ -149,6 +151,8 @@ TTrayHostWatch::TTrayHostWatch()
         }
     }
 #endif
+    if (!SessionBusKnown())
+        return;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected()) {
         FDBusWatcher = new QDBusServiceWatcher(QLatin1String(StatusNotifierWatcherService), bus,
