@@ -8,6 +8,7 @@
 #include "Messagebox.h"
 #include "Paths.h"
 #include "Shellopen.h"
+#include "Morvicdriver.h"
 #include "Testenv.h"
 #include "Trayicon.h"
 #include "kvparam.h"
@@ -30,27 +31,6 @@
 #include <unistd.h>
 
 namespace {
-
-struct TAreaState
-{
-    int Adds = 0;
-};
-
-class TFakeArea : public TTrayIconHost
-{
-public:
-    explicit TFakeArea(std::shared_ptr<TAreaState> state) : FState(std::move(state)) {}
-    bool AreaAvailable() override { return true; }
-    bool Add(const TNotifyIconData&) override
-    {
-        ++FState->Adds;
-        return true;
-    }
-    bool Remove(const TNotifyIconData&) override { return true; }
-
-private:
-    std::shared_ptr<TAreaState> FState;
-};
 
 // Asked once: asking constructs a settings object, and that would save
 // whatever an earlier failed save left pending.
@@ -109,7 +89,7 @@ void WriteFile(const QString& path, const QByteArray& bytes)
 
 } // namespace
 
-class TTestBadInput : public QObject
+class TTestBadInput : public QObject, protected TMorvicDriver
 {
     Q_OBJECT
 
@@ -117,21 +97,14 @@ private:
     // One settings folder for the run (the settings library keeps the folder
     // it found first); every test starts with the settings file gone.
     TTestConfigHome FConfigHome;
-    std::shared_ptr<TAreaState> FArea;
-    std::unique_ptr<TFormMorvic> FForm;
-    std::unique_ptr<QSignalSpy> FEnded;
     QList<QByteArray> FMessages;
     QList<QUrl> FOpened;
 
     TFormMorvic* Start(const QStringList& arguments = {QStringLiteral("tarvolin")})
     {
-        FForm = std::make_unique<TFormMorvic>(arguments);
-        FEnded = std::make_unique<QSignalSpy>(FForm.get(), &TFormMorvic::Ended);
-        FForm->show();
+        TMorvicDriver::Start(arguments)->show();
         return FForm.get();
     }
-    QAction* Action(const char* name) const { return FForm->findChild<QAction*>(name); }
-    QSpinBox* Spinner() const { return FForm->findChild<QSpinBox*>("UpDownPadHex"); }
 
     // The defaults of a first start are in effect.
     void VerifyDefaults()
@@ -158,16 +131,12 @@ private slots:
             FOpened << url;
             return true;
         });
-        FArea = std::make_shared<TAreaState>();
-        std::shared_ptr<TAreaState> area = FArea;
-        TFormMorvic::SetTrayHostFactory([area] { return std::make_unique<TFakeArea>(area); });
+        UseFakeArea();
     }
 
     void cleanup()
     {
-        FEnded.reset();
-        FForm.reset();
-        TFormMorvic::SetTrayHostFactory(nullptr);
+        EndProgram();
         SetMessageBoxHandler(nullptr);
         SetShellOpenHandler(nullptr);
         SetModuleFileNameOverride(QString());

@@ -10,6 +10,7 @@
 #include "Paths.h"
 #include "Resources.h"
 #include "Shellopen.h"
+#include "Morvicdriver.h"
 #include "Testenv.h"
 #include "Trayhostwatch.h"
 #include "Trayicon.h"
@@ -34,36 +35,6 @@
 #include <memory>
 
 namespace {
-
-struct TAreaState
-{
-    bool Available = true;
-    int Adds = 0;
-    int Removes = 0;
-    bool Showing = false;
-};
-
-class TFakeArea : public TTrayIconHost
-{
-public:
-    explicit TFakeArea(std::shared_ptr<TAreaState> state) : FState(std::move(state)) {}
-    bool AreaAvailable() override { return FState->Available; }
-    bool Add(const TNotifyIconData&) override
-    {
-        ++FState->Adds;
-        FState->Showing = true;
-        return true;
-    }
-    bool Remove(const TNotifyIconData&) override
-    {
-        ++FState->Removes;
-        FState->Showing = false;
-        return true;
-    }
-
-private:
-    std::shared_ptr<TAreaState> FState;
-};
 
 QString SettingsFile()
 {
@@ -92,7 +63,7 @@ QSize ScreenSize()
 
 } // namespace
 
-class TTestProgram : public QObject
+class TTestProgram : public QObject, protected TMorvicDriver
 {
     Q_OBJECT
 
@@ -100,20 +71,6 @@ private:
     // One settings folder for the whole run: the settings library fixes its
     // folder at first use. Each test starts with it emptied.
     TTestConfigHome FConfigHome;
-    std::shared_ptr<TAreaState> FArea;
-    std::unique_ptr<TFormMorvic> FForm;
-    std::unique_ptr<QSignalSpy> FEnded;
-
-    TFormMorvic* Start(const QStringList& arguments = {QStringLiteral("tarvolin")})
-    {
-        FForm = std::make_unique<TFormMorvic>(arguments);
-        FEnded = std::make_unique<QSignalSpy>(FForm.get(), &TFormMorvic::Ended);
-        return FForm.get();
-    }
-    QAction* Action(const char* name) const { return FForm->findChild<QAction*>(name); }
-    QSpinBox* Spinner() const { return FForm->findChild<QSpinBox*>("UpDownPadHex"); }
-    QLineEdit* Field(const char* name) const { return FForm->findChild<QLineEdit*>(name); }
-    bool Ended() const { return FEnded->count() == 1; }
 
 private slots:
     void ClearSettings()
@@ -126,16 +83,12 @@ private slots:
     void init()
     {
         ClearSettings();
-        FArea = std::make_shared<TAreaState>();
-        std::shared_ptr<TAreaState> area = FArea;
-        TFormMorvic::SetTrayHostFactory([area] { return std::make_unique<TFakeArea>(area); });
+        UseFakeArea();
     }
 
     void cleanup()
     {
-        FEnded.reset();
-        FForm.reset();
-        TFormMorvic::SetTrayHostFactory(nullptr);
+        EndProgram();
         SetShellOpenHandler(nullptr);
         SetMessageBoxHandler(nullptr);
         ClearSettings();
