@@ -11,8 +11,10 @@
 #include <QByteArray>
 #include <QDir>
 #include <QIcon>
+#include <QTimer>
 
 #include <exception>
+#include <memory>
 
 namespace {
 
@@ -61,11 +63,16 @@ int main(int argc, char* argv[])
         // (the tray object keeps the program running while hidden, so the
         // window's close alone would not end it then).
         QObject::connect(&formMorvic, &TFormMorvic::Ended, &app, &QCoreApplication::quit, Qt::QueuedConnection);
-        // Kept for the whole run and never shown by the program itself.
-        TFormAboutBase formAboutBase(nullptr);
-        TFormRestore formRestore(nullptr);
-
         formMorvic.show();
+        // Kept for the whole run and never shown by the program itself. They
+        // are made once the event loop runs, so the main window is mapped
+        // without waiting for two forms nobody sees.
+        std::unique_ptr<TFormAboutBase> formAboutBase;
+        std::unique_ptr<TFormRestore> formRestore;
+        QTimer::singleShot(0, &app, [&] {
+            formAboutBase = std::make_unique<TFormAboutBase>(nullptr);
+            formRestore = std::make_unique<TFormRestore>(nullptr);
+        });
         app.exec();
     } catch (const std::exception& e) {
         ShowException(e.what());

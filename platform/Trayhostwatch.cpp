@@ -3,6 +3,7 @@
 #include "Sessionbus.h"
 
 #include <QAbstractNativeEventFilter>
+#include <QTimer>
 #include <QApplication>
 #include <QByteArray>
 #include <QDBusConnection>
@@ -151,7 +152,14 @@ TTrayHostWatch::TTrayHostWatch()
         }
     }
 #endif
-    if (!SessionBusKnown())
+    // Connecting to the session bus waits for the bus daemon's answer; done
+    // from the event loop it no longer holds up the first window.
+    QTimer::singleShot(0, this, &TTrayHostWatch::WatchStatusNotifier);
+}
+
+void TTrayHostWatch::WatchStatusNotifier()
+{
+    if (FDBusWatcher || !SessionBusKnown())
         return;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected()) {

@@ -65,6 +65,8 @@ signals:
     void TaskbarCreated();
 
 private:
+    // Starts watching the session bus for a StatusNotifier host.
+    void WatchStatusNotifier();
     TTrayHostWatch();
 
     QEvent::Type FMessageType = QEvent::None;
