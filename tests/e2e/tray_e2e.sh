@@ -56,16 +56,8 @@ fail() {
   [ -n "${SHOT_DIR:-}" ] && import -window root "$SHOT_DIR/failure.png" 2>/dev/null
   exit 1
 }
-# wait_for <what> <command...>: polls the command every 50 ms until it
-# succeeds, for at most STEP_TIMEOUT seconds.
-wait_for() {
-  local what=$1; shift
-  local deadline=$((SECONDS + STEP_TIMEOUT))
-  until "$@" >/dev/null 2>&1; do
-    [ $SECONDS -ge $deadline ] && fail "timed out waiting for: $what"
-    sleep 0.05
-  done
-}
+# shellcheck source=../common/waitfor.sh
+. "$(dirname "$0")/../common/waitfor.sh"
 
 window_visible() { [ -n "$(xdotool search --onlyvisible --name '^Tarvolin$' 2>/dev/null)" ]; }
 window_gone() { ! window_visible; }

@@ -24,15 +24,8 @@ APP=""
 cleanup() { [ -n "$APP" ] && kill "$APP" 2>/dev/null; wait 2>/dev/null; }
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
-# Polls every 50 ms, for at most STEP_TIMEOUT seconds.
-wait_for() {
-  local what=$1; shift
-  local deadline=$((SECONDS + STEP_TIMEOUT))
-  until "$@" >/dev/null 2>&1; do
-    [ $SECONDS -ge $deadline ] && fail "timed out waiting for: $what"
-    sleep 0.05
-  done
-}
+# shellcheck source=../common/waitfor.sh
+. "$(dirname "$0")/../common/waitfor.sh"
 app_windows() { xdotool search --onlyvisible --pid "$APP" 2>/dev/null; }
 window_visible() { [ -n "$(xdotool search --onlyvisible --name '^Tarvolin$' 2>/dev/null)" ]; }
 
