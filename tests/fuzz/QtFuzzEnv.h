@@ -26,3 +26,12 @@ inline void FuzzStartQt()
         qputenv("XDG_CONFIG_HOME", FuzzTempDir().path().toLocal8Bit());
     }
 }
+
+// libFuzzer calls this once before the first input: every target that
+// includes this header runs with the headless application in place. Each
+// target is a program of its own, so the one definition lives here.
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    FuzzStartQt();
+    return 0;
+}

@@ -214,12 +214,6 @@ void CheckSearch(THexEditor& editor, TFuzzInput& in)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    FuzzStartQt();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     TFuzzInput in(data, size);

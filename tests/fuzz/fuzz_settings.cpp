@@ -222,12 +222,6 @@ void FuzzAutoStart(const QByteArray& content, TFuzzInput& in)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    FuzzStartQt();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     TFuzzInput in(data, size);
