@@ -33,9 +33,9 @@ private:
     }
     // "S:morvic.html C:morvic.htm" creates those files; a trailing '/'
     // creates a folder of that name instead.
-    void Create(const QString& spec)
+    void Create(const QString& entries)
     {
-        for (const QString& item : spec.split(' ', Qt::SkipEmptyParts)) {
+        for (const QString& item : entries.split(' ', Qt::SkipEmptyParts)) {
             const QString path = DirOf(item.at(0).toLatin1()) + '/' + item.mid(2);
             if (path.endsWith('/')) {
                 QVERIFY(QDir().mkpath(path));
