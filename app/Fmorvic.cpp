@@ -2,6 +2,7 @@
 #include "ui_Fmorvic.h"
 
 #include "Autoload.h"
+#include "Canvas.h"
 #include "Faboutbase.h"
 #include "Formfont.h"
 #include "Hidetask.h"
@@ -43,17 +44,6 @@ QByteArray FieldBytes(const QLineEdit* field)
 void SetFieldBytes(QLineEdit* field, const char* text)
 {
     field->setText(QString::fromLatin1(text));
-}
-
-QColor ColorFromPlatform(uint32_t colour)
-{
-    // 0x00BBGGRR; the top byte carries no colour on this platform.
-    return QColor(int(colour & 0xFFu), int((colour >> 8) & 0xFFu), int((colour >> 16) & 0xFFu));
-}
-
-uint32_t PlatformFromColor(const QColor& colour)
-{
-    return uint32_t(colour.red()) | (uint32_t(colour.green()) << 8) | (uint32_t(colour.blue()) << 16);
 }
 
 } // namespace
@@ -250,7 +240,7 @@ int TFormMorvic::PadWidth() const
 void TFormMorvic::SetSwatchColor(uint32_t colour)
 {
     QPalette palette = FUi->PanelRGB->palette();
-    palette.setColor(QPalette::Window, ColorFromPlatform(colour));
+    palette.setColor(QPalette::Window, TColorToQColor(TColor(colour)));
     FUi->PanelRGB->setPalette(palette);
 }
 
@@ -354,13 +344,13 @@ bool TFormMorvic::RunColorDialog(QWidget* owner, uint32_t initial, const QString
         const int index = bytes[5] - 'A';
         if (index < 0 || index >= QColorDialog::customCount())
             continue;
-        QColorDialog::setCustomColor(index, ColorFromPlatform(HexTextToValue(bytes.constData() + 7)));
+        QColorDialog::setCustomColor(index, TColorToQColor(TColor(HexTextToValue(bytes.constData() + 7))));
     }
-    QColorDialog dialog(ColorFromPlatform(initial), owner);
+    QColorDialog dialog(TColorToQColor(TColor(initial)), owner);
     dialog.setOption(QColorDialog::DontUseNativeDialog);
     if (dialog.exec() != QDialog::Accepted)
         return false;
-    chosen = PlatformFromColor(dialog.selectedColor());
+    chosen = uint32_t(QColorToTColor(dialog.selectedColor()));
     return true;
 }
 
