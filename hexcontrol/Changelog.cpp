@@ -8,7 +8,7 @@ void TChangeLog::Clear()
     RedoCount = 0;
 }
 
-void TChangeLog::AddChange(int kind, int offset, unsigned oldValue, unsigned newValue)
+void TChangeLog::AddChange(int kind, int offset, unsigned oldValue, unsigned newValue, int size)
 {
     if (UndoCount >= Capacity) {
         std::memmove(&UndoEntries[0], &UndoEntries[1], sizeof(TChangeEntry) * (Capacity - 1));
@@ -18,12 +18,12 @@ void TChangeLog::AddChange(int kind, int offset, unsigned oldValue, unsigned new
         TChangeEntry& last = UndoEntries[UndoCount - 1];
         // A byte change must never merge into a word entry or the other way
         // round: undo would then restore only part of what was changed.
-        if (last.Offset == offset && !(last.Flags & cfSealed) && last.Kind == kind) {
+        if (last.Offset == offset && !(last.Flags & cfSealed) && last.Kind == kind && last.Size == size) {
             last.NewValue = newValue;
             return;
         }
     }
-    UndoEntries[UndoCount++] = TChangeEntry{kind, 0, offset, oldValue, newValue};
+    UndoEntries[UndoCount++] = TChangeEntry{kind, 0, offset, oldValue, newValue, size};
     RedoCount = 0;
 }
 
@@ -58,7 +58,7 @@ bool TChangeLog::TakeRedo(TChangeEntry& out)
         return false;
     const int remaining = RedoCount - 1;
     out = RedoEntries[RedoCount - 1];
-    AddChange(out.Kind, out.Offset, out.OldValue, out.NewValue);
+    AddChange(out.Kind, out.Offset, out.OldValue, out.NewValue, out.Size);
     RedoCount = remaining;
     return true;
 }

@@ -12,6 +12,9 @@ struct TChangeEntry
     int Offset;        // byte offset; for a word, the group's first byte
     unsigned OldValue; // value before the change
     unsigned NewValue; // value after the change
+    int Size;          // bytes the change covers: 1 for a byte, the group's
+                       // length for a word, so undo and redo write exactly
+                       // those bytes even after the group length changed
 };
 
 class TChangeLog
@@ -28,10 +31,10 @@ public:
 
     void Clear();
     // Records a change. A full undo stack drops its oldest entry first. A
-    // change at the offset of the newest unsealed entry of the same kind only
-    // updates that entry's new value; any other change is appended and empties
-    // the redo stack.
-    void AddChange(int kind, int offset, unsigned oldValue, unsigned newValue);
+    // change at the offset of the newest unsealed entry of the same kind and
+    // size only updates that entry's new value; any other change is appended
+    // and empties the redo stack.
+    void AddChange(int kind, int offset, unsigned oldValue, unsigned newValue, int size = 1);
     // Seals the newest undo entry so the next change starts a new one.
     void Seal();
     // The oldest undo entry at exactly `offset`, or null.

@@ -360,11 +360,16 @@ void THexEditor::SetWord(int offset, unsigned value)
     const int group = SafeDivisor(FBytesPerGroup);
     const int start = (offset / group) * group;
     if (FLogSuppress == 0) {
-        FChangeLog->AddChange(TChangeLog::ckWord, start, GetWord(start), value);
+        FChangeLog->AddChange(TChangeLog::ckWord, start, GetWord(start), value, group);
         ChangeLogUpdate();
     }
+    WriteGroup(start, group, value);
+}
+
+void THexEditor::WriteGroup(int start, int length, unsigned value)
+{
     ++FLogSuppress;
-    for (int n = group - 1; n >= 0; --n) {
+    for (int n = length - 1; n >= 0; --n) {
         SetByte(start + n, static_cast<unsigned char>(value & 0xFF));
         value >>= 8;
     }
@@ -393,7 +398,7 @@ void THexEditor::Undo()
         SetByte(entry.Offset, static_cast<unsigned char>(entry.OldValue & 0xFF));
         MoveCursor(entry.Offset);
     } else if (entry.Kind == TChangeLog::ckWord) {
-        SetWord(entry.Offset, entry.OldValue);
+        WriteGroup(entry.Offset, entry.Size, entry.OldValue);
         MoveCursor(entry.Offset);
     }
     --FLogSuppress;
@@ -410,7 +415,7 @@ void THexEditor::Redo()
         SetByte(entry.Offset, static_cast<unsigned char>(entry.NewValue & 0xFF));
         MoveCursor(entry.Offset);
     } else if (entry.Kind == TChangeLog::ckWord) {
-        SetWord(entry.Offset, entry.NewValue);
+        WriteGroup(entry.Offset, entry.Size, entry.NewValue);
         MoveCursor(entry.Offset);
     }
     --FLogSuppress;

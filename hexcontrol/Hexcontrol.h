@@ -179,6 +179,9 @@ signals:
     void OnChangeLogUpdate(QObject* sender);
 
 protected:
+    // Writes `value` big-endian over the `length` bytes from `start`,
+    // without recording the change.
+    void WriteGroup(int start, int length, unsigned value);
     // ---- Qt event plumbing ---------------------------------------------
     bool event(QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
