@@ -220,10 +220,7 @@ void TGlimraPanel::Paint(TCanvas& canvas)
     GradientFrame(canvas, client, FBarWidth, FMaxInc, FDoRed, FDoGreen, FDoBlue);
     canvas.SetBrushColor(FColor);
     const long long inset = static_cast<long long>(FBarWidth) - 1;
-    canvas.FillRect({int(std::clamp<long long>(inset, INT_MIN, INT_MAX)),
-                     int(std::clamp<long long>(inset, INT_MIN, INT_MAX)),
-                     int(std::clamp<long long>(client.Right - inset, INT_MIN, INT_MAX)),
-                     int(std::clamp<long long>(client.Bottom - inset, INT_MIN, INT_MAX))});
+    canvas.FillRect({Clamp(inset), Clamp(inset), Clamp(client.Right - inset), Clamp(client.Bottom - inset)});
 }
 
 void TGlimraPanel::paintEvent(QPaintEvent*)
