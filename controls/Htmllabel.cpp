@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -26,17 +27,15 @@ enum TTagAction {
 
 struct TTag
 {
-    const char* Text;
-    int Length;
+    std::string_view Text;
     TTagAction Action;
 };
 
 // Tried in this order at every position of the caption.
-const TTag Tags[] = {
-    {"<hyper>", 7, tagHyperOn},     {"</hyper>", 8, tagHyperOff},   {"<b>", 3, tagBoldOn},
-    {"</b>", 4, tagBoldOff},        {"<u>", 3, tagUnderlineOn},     {"</u>", 4, tagUnderlineOff},
-    {"<i>", 3, tagItalicOn},        {"</i>", 4, tagItalicOff},      {"<strike>", 8, tagStrikeOn},
-    {"</strike>", 9, tagStrikeOff}, {"<blue>", 6, tagBlueOn},       {"</blue>", 7, tagBlueOff},
+constexpr TTag Tags[] = {
+    {"<hyper>", tagHyperOn},     {"</hyper>", tagHyperOff},   {"<b>", tagBoldOn},      {"</b>", tagBoldOff},
+    {"<u>", tagUnderlineOn},     {"</u>", tagUnderlineOff},   {"<i>", tagItalicOn},    {"</i>", tagItalicOff},
+    {"<strike>", tagStrikeOn},   {"</strike>", tagStrikeOff}, {"<blue>", tagBlueOn},   {"</blue>", tagBlueOff},
 };
 
 char Lower(char c)
@@ -48,12 +47,13 @@ char Lower(char c)
 const TTag* TagAt(const char* text, int length, int pos)
 {
     for (const TTag& tag : Tags) {
-        if (length - pos < tag.Length)
+        const int tagLength = int(tag.Text.size());
+        if (length - pos < tagLength)
             continue;
         int i = 0;
-        while (i < tag.Length && Lower(text[pos + i]) == tag.Text[i])
+        while (i < tagLength && Lower(text[pos + i]) == tag.Text[i])
             ++i;
-        if (i == tag.Length)
+        if (i == tagLength)
             return &tag;
     }
     return nullptr;
@@ -173,7 +173,7 @@ void THtmlLabel::ProcessCaption(TCanvas& canvas)
                 break;
             case tagBlueOff: canvas.SetFontColor(saved); break;
             }
-            pos += tag->Length;
+            pos += int(tag->Text.size());
         } else if (text[pos] == ' ') {
             DumpText(canvas);
             DumpSpace(canvas);
