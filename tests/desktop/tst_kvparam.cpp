@@ -341,6 +341,31 @@ private slots:
         QCOMPARE(raw.value("shared").toInt(), 1);
     }
 
+    // A settings file that cannot be understood gives defaults and is never
+    // saved over, also when it is opened again unchanged.
+    void unreadableSettingsAreLeftAsTheyAre_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("zero byte") << QByteArray("[General]\ntop=1\n") + '\0';
+        QTest::newRow("unclosed section") << QByteArray("[General\ntop=1\n");
+    }
+    void unreadableSettingsAreLeftAsTheyAre()
+    {
+        QFETCH(QByteArray, content);
+        const QByteArray app = NewApp();
+        WriteFile(ConfPath(app), content);
+        for (int opening = 0; opening < 2; ++opening) {
+            TParamStore store;
+            ParamOpen(app, app, store, 1);
+            QCOMPARE(ParamReadInt(store, "top", 6), 6);
+            ParamWriteInt(store, "top", 7);
+            ParamClose(store);
+            QFile file(ConfPath(app));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), content);
+        }
+    }
+
     void unusableSettingsGiveDefaultsAndKeepNothing()
     {
         // The settings file's place is taken by a folder: nothing can be opened.
