@@ -3,10 +3,13 @@
 #include "Paths.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QLockFile>
+#include <QMutex>
 #include <QSaveFile>
 #include <QSettings>
 #include <QStringList>
@@ -343,6 +346,36 @@ bool SettingsFileReadable(const QString& path)
     return check.status() == QSettings::NoError;
 }
 
+// A settings file found readable is not judged again (nor copied again) while
+// it keeps the size and modification time it had then: the settings reader's
+// cache goes by the same two, so until they change it still holds the
+// content that was judged.
+bool SettingsFileKnownReadable(const QString& path)
+{
+    struct TStamp
+    {
+        qint64 Size = -1;
+        QDateTime Modified;
+        bool operator==(const TStamp& other) const { return Size == other.Size && Modified == other.Modified; }
+    };
+    static QMutex mutex;
+    static QHash<QString, TStamp> readable;
+
+    const QFileInfo info(path);
+    const TStamp now{info.size(), info.lastModified()};
+    {
+        const QMutexLocker lock(&mutex);
+        const auto found = readable.constFind(path);
+        if (found != readable.cend() && *found == now)
+            return true;
+    }
+    if (!SettingsFileReadable(path))
+        return false;
+    const QMutexLocker lock(&mutex);
+    readable.insert(path, now);
+    return true;
+}
+
 bool Writable(const TParamStore& store)
 {
     return store.Key != nullptr;
@@ -391,7 +424,7 @@ void ParamOpen(const char* iniFile, const char* appName, TParamStore& store, int
         if (!info.exists()) {
             if (!QDir().mkpath(info.absolutePath()) || !CreateOwnerOnlyFile(path))
                 return;
-        } else if (!info.isFile() || !SettingsFileReadable(path)) {
+        } else if (!info.isFile() || !SettingsFileKnownReadable(path)) {
             // Settings that cannot be read are left exactly as they are:
             // defaults are used and nothing is saved over them.
             return;
