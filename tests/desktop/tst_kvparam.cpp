@@ -4,6 +4,7 @@
 #include "kvparam.h"
 
 #include "Testenv.h"
+#include "Testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,9 +35,7 @@ private:
     void WriteFile(const QString& path, const QByteArray& text)
     {
         QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(text);
+        QVERIFY(::WriteFile(path, text));
     }
     static QFileDevice::Permissions Others()
     {
@@ -245,9 +244,7 @@ private slots:
         QVERIFY(ParamWriteInt(store, "X", 5));
         QVERIFY(ParamWriteInt(store, "z", 6));
         ParamClose(store);
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), QByteArray("; my notes\n[app]\nX=5\ny=2\nz=6\n\n[other]\nx=9\n"));
+        QCOMPARE(ReadFile(path), QByteArray("; my notes\n[app]\nX=5\ny=2\nz=6\n\n[other]\nx=9\n"));
     }
 
     void nullProfileName()
@@ -360,9 +357,7 @@ private slots:
             QCOMPARE(ParamReadInt(store, "top", 6), 6);
             ParamWriteInt(store, "top", 7);
             ParamClose(store);
-            QFile file(ConfPath(app));
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QCOMPARE(file.readAll(), content);
+            QCOMPARE(ReadFile(ConfPath(app)), content);
         }
     }
 
