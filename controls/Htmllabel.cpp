@@ -5,7 +5,6 @@
 #include <QPainter>
 
 #include <algorithm>
-#include <cstring>
 #include <string_view>
 
 namespace {
@@ -129,11 +128,9 @@ void THtmlLabel::ProcessCaption(TCanvas& canvas)
     canvas.SetFont(font());
     canvas.SetFontColor(FFontColor);
 
-    // Working copy: at most MaxPassLength characters; a longer caption is cut.
-    char text[MaxPassLength + 1];
+    // At most MaxPassLength characters are read; a longer caption is cut.
+    const char* text = FCaption.constData();
     const int length = int(std::min<qsizetype>(FCaption.size(), MaxPassLength));
-    std::memcpy(text, FCaption.constData(), size_t(length));
-    text[length] = '\0';
 
     FRunEnd = 0;
     FPenX = FLineStart;
@@ -179,7 +176,7 @@ void THtmlLabel::ProcessCaption(TCanvas& canvas)
             DumpSpace(canvas);
             ++pos;
         } else {
-            // The run never outgrows the caption, which fits FRun.
+            // The run never outgrows the part read, which fits FRun.
             FRun[FRunEnd++] = text[pos++];
         }
     }
@@ -190,7 +187,6 @@ void THtmlLabel::DumpText(TCanvas& canvas)
 {
     if (FRunEnd == 0)
         return;
-    FRun[FRunEnd] = '\0';
     const QByteArray run(FRun, FRunEnd);
     const QSize extent = MeasureText(canvas, run);
     if (FWordWrap != 0 && FPenX + extent.width() > width()) {

@@ -31,8 +31,7 @@ public:
     enum TAlignment : int { taLeftJustify = 0, taRightJustify = 1, taCenter = 2 };
     Q_ENUM(TAlignment)
 
-    // Longest caption one pass reads; the working copy holds this many
-    // characters and a terminating NUL.
+    // Longest caption one pass reads, and so the longest run.
     static constexpr int MaxPassLength = 1023;
 
     explicit THtmlLabel(QWidget* parent = nullptr);
@@ -100,7 +99,7 @@ private:
     int FLineStart = 0;
     int FTextWidth = 0;
     int FLineHeight = 0;
-    char FRun[MaxPassLength + 1] = {};
+    char FRun[MaxPassLength] = {};
     int FRunEnd = 0;
     int FDrawing = 0;
     int FAutoSize = 0;
