@@ -6,10 +6,12 @@ void TChangeLog::Clear()
 {
     UndoCount = 0;
     RedoCount = 0;
+    ++Revision;
 }
 
 void TChangeLog::AddChange(int kind, int offset, unsigned oldValue, unsigned newValue, int size)
 {
+    ++Revision;
     if (UndoCount >= Capacity) {
         std::memmove(&UndoEntries[0], &UndoEntries[1], sizeof(TChangeEntry) * (Capacity - 1));
         UndoCount = Capacity - 1;
@@ -45,6 +47,7 @@ bool TChangeLog::TakeUndo(TChangeEntry& out)
 {
     if (UndoCount <= 0)
         return false;
+    ++Revision;
     out = UndoEntries[UndoCount - 1];
     if (RedoCount < Capacity)
         RedoEntries[RedoCount++] = out;

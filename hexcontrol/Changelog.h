@@ -28,6 +28,9 @@ public:
     TChangeEntry RedoEntries[Capacity]; // oldest first
     int UndoCount = 0;
     int RedoCount = 0;
+    // Bumped by every call that changes either stack, so a reader can keep
+    // data derived from the entries until the log changes again.
+    unsigned Revision = 0;
 
     void Clear();
     // Records a change. A full undo stack drops its oldest entry first. A

@@ -714,7 +714,6 @@ void THexEditor::Paint()
         FLastVisible = int(offset + FBytesPerLine - 1);
     }
     FHitRow = nullptr;
-    FChangedCount = -1;
 
     PaintFrame();
     if (FScrollBar && FScrollBar->pageStep() != FVisibleRows)
@@ -726,15 +725,18 @@ void THexEditor::Paint()
 void THexEditor::SortChangedOffsets()
 {
     const TChangeLog& log = *FChangeLog;
+    if (FChangedCount >= 0 && FChangedRevision == log.Revision)
+        return; // still sorted from an earlier paint
     for (int i = 0; i < log.UndoCount; ++i)
         FChangedOffsets[i] = log.UndoEntries[i].Offset;
     std::sort(FChangedOffsets, FChangedOffsets + log.UndoCount);
     FChangedCount = log.UndoCount;
+    FChangedRevision = log.Revision;
 }
 
 bool THexEditor::IsChanged(int offset) const
 {
-    if (FChangedCount < 0)
+    if (FChangedCount < 0 || FChangedRevision != FChangeLog->Revision)
         return FChangeLog->FindOffset(offset) != nullptr;
     return std::binary_search(FChangedOffsets, FChangedOffsets + FChangedCount, offset);
 }

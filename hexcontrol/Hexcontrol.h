@@ -265,10 +265,12 @@ protected:
     std::unique_ptr<THitList> FHitList;
     THitRow* FHitRow = nullptr;
     int FHitRowHeight = -1; // row height the hit list was filled with
-    // The undo stack's offsets, sorted once per paint so a cell's colour
-    // costs a binary search instead of a scan of the whole stack.
+    // The undo stack's offsets, sorted again only when the log's revision
+    // moved, so a cell's colour costs a binary search instead of a scan of
+    // the whole stack and an unchanged log is not sorted on every paint.
     int FChangedOffsets[TChangeLog::Capacity] = {};
-    int FChangedCount = -1; // -1: not sorted, ask the log
+    int FChangedCount = -1;        // -1: never sorted, ask the log
+    unsigned FChangedRevision = 0; // the log's revision FChangedOffsets holds
     bool FPainting = false;
     int FDotPos[DotCount][2] = {};
     int FDotVel[DotCount][2] = {};
