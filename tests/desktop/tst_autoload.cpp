@@ -4,6 +4,7 @@
 
 #include "Paths.h"
 #include "Testenv.h"
+#include "Testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,15 +20,10 @@ private:
     TTestConfigHome FHome;
 
     QString EntryPath() const { return FHome.Path() + "/autostart/KVMorvic.desktop"; }
-    QByteArray ReadEntry() const
-    {
-        QFile f(EntryPath());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
     // The value of key in the entry's [Desktop Entry] group, as written.
     QByteArray EntryValue(const QByteArray& key) const
     {
-        for (const QByteArray& line : ReadEntry().split('\n'))
+        for (const QByteArray& line : ReadFile(EntryPath()).split('\n'))
             if (line.startsWith(key + '='))
                 return line.mid(key.size() + 1);
         return QByteArray();
@@ -66,7 +62,7 @@ private slots:
         SetModuleFileNameOverride(program);
         QCOMPARE(SetAutoLoad(1, "KVMorvic"), 0);
         QCOMPARE(EntryValue("Exec"), exec);
-        QVERIFY(ReadEntry().startsWith("[Desktop Entry]\nType=Application\n"));
+        QVERIFY(ReadFile(EntryPath()).startsWith("[Desktop Entry]\nType=Application\n"));
     }
 
     void enablingAgainRewritesThePath()
@@ -93,13 +89,10 @@ private slots:
     void unusableFolderChangesNothing()
     {
         // The autostart folder's place is taken by a file, so it cannot be made.
-        QFile blocker(FHome.Path() + "/autostart");
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.write("keep");
-        blocker.close();
+        const QString blocker = FHome.Path() + "/autostart";
+        QVERIFY(WriteFile(blocker, "keep"));
         QVERIFY(SetAutoLoad(1, "KVMorvic") != 0);
-        QVERIFY(blocker.open(QIODevice::ReadOnly));
-        QCOMPARE(blocker.readAll(), QByteArray("keep"));
+        QCOMPARE(ReadFile(blocker), QByteArray("keep"));
     }
 
 };
