@@ -24,6 +24,9 @@ class TRecordingLabel : public THtmlLabel
 public:
     QList<TDrawn> Drawn;
 
+    TRecordingLabel() = default;
+    TRecordingLabel(int w, int h, const QByteArray& caption) { resize(w, h); SetCaptionText(caption); }
+
     QList<TDrawn> DrawPass()
     {
         Drawn.clear();
@@ -127,9 +130,7 @@ void THtmlLabelTest::Extent()
 
 void THtmlLabelTest::SpacesAndSplitRuns()
 {
-    TRecordingLabel label;
-    label.resize(300, 40);
-    label.SetCaptionText("  ab  c<b>d");
+    TRecordingLabel label(300, 40, "  ab  c<b>d");
     const QList<TDrawn> drawn = label.DrawPass();
     // No space before the first run; both spaces after it are placed.
     QCOMPARE(drawn.size(), 5);
@@ -173,9 +174,7 @@ void THtmlLabelTest::TagCaseAndUnknownTags()
     QFETCH(QByteArray, caption);
     QFETCH(QList<QByteArray>, texts);
     QFETCH(QList<int>, styles);
-    TRecordingLabel label;
-    label.resize(400, 40);
-    label.SetCaptionText(caption);
+    TRecordingLabel label(400, 40, caption);
     const QList<TDrawn> runs = label.Runs();
     QCOMPARE(runs.size(), texts.size());
     for (int i = 0; i < runs.size(); ++i) {
@@ -201,10 +200,8 @@ void THtmlLabelTest::ColourSlot()
 {
     QFETCH(QByteArray, caption);
     QFETCH(QList<int>, colors);
-    TRecordingLabel label;
-    label.resize(400, 40);
+    TRecordingLabel label(400, 40, caption);
     label.SetFontColor(0x0000FF);
-    label.SetCaptionText(caption);
     const QList<TDrawn> runs = label.Runs();
     QCOMPARE(runs.size(), colors.size());
     for (int i = 0; i < runs.size(); ++i)
@@ -253,10 +250,7 @@ void THtmlLabelTest::Alignment()
     QFETCH(int, alignment);
     QFETCH(int, autoSize);
     QFETCH(int, lineStart);
-    const QByteArray caption = "Align me";
-    TRecordingLabel label;
-    label.resize(W("Align") + W("me") + slack, 20);
-    label.SetCaptionText(caption);
+    TRecordingLabel label(W("Align") + W("me") + slack, 20, "Align me");
     label.SetAlignment(THtmlLabel::TAlignment(alignment));
     label.SetAutoSize1(autoSize);
     QCOMPARE(label.LineStart(), lineStart);
@@ -323,10 +317,8 @@ void THtmlLabelTest::Wrap()
 
 void THtmlLabelTest::WrapRightJustifiedStartsLeftOfEdge()
 {
-    TRecordingLabel label;
     const int width = W("aaa") + W(" ") + W("bbb");
-    label.resize(width, 40);
-    label.SetCaptionText("aaa bbb ccc");
+    TRecordingLabel label(width, 40, "aaa bbb ccc");
     label.SetWordWrap1(1);
     label.SetAlignment(THtmlLabel::taRightJustify);
     const int start = width - (W("aaa") + W("bbb") + W("ccc"));
@@ -341,11 +333,9 @@ void THtmlLabelTest::WrapRightJustifiedStartsLeftOfEdge()
 
 void THtmlLabelTest::TallRunRaisesLaterWraps()
 {
-    TRecordingLabel label;
     const int h = H();
     QVERIFY(h < 50);
-    label.resize(W("TALL") + W(" ") + W("bb"), 300);
-    label.SetCaptionText("aaaa TALL bb cc dd eeeeeeeeee");
+    TRecordingLabel label(W("TALL") + W(" ") + W("bb"), 300, "aaaa TALL bb cc dd eeeeeeeeee");
     label.SetWordWrap1(1);
     const QList<TDrawn> runs = label.Runs();
     QCOMPARE(runs.size(), 6);
