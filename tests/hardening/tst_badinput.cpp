@@ -10,6 +10,7 @@
 #include "Shellopen.h"
 #include "Morvicdriver.h"
 #include "Testenv.h"
+#include "Testfiles.h"
 #include "Trayicon.h"
 #include "kvparam.h"
 
@@ -78,13 +79,6 @@ void RemoveEntry(const QString& path)
         QDir(path).removeRecursively();
     else if (s.Kind != QLatin1String("none"))
         QFile::remove(path);
-}
-
-void WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), qint64(bytes.size()));
 }
 
 } // namespace
@@ -170,7 +164,7 @@ private slots:
         QFETCH(QByteArray, content);
         const QString path = SettingsFile();
         if (kind == QLatin1String("file")) {
-            WriteFile(path, content);
+            QVERIFY(WriteFile(path, content));
         } else if (kind == QLatin1String("dir")) {
             QVERIFY(QDir().mkpath(path + QStringLiteral("/inside")));
         } else if (kind == QLatin1String("loop")) {
@@ -182,7 +176,7 @@ private slots:
         } else if (kind == QLatin1String("noperm")) {
             if (geteuid() == 0)
                 QSKIP("permissions do not stop the superuser");
-            WriteFile(path, content);
+            QVERIFY(WriteFile(path, content));
             QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions()));
         }
         const TEntryState before = EntryState(path);
@@ -212,7 +206,7 @@ private slots:
     // still has; the next save writes it whole again.
     void TruncatedSettingsKeepTheirReadablePart()
     {
-        WriteFile(SettingsFile(), "[General]\nhideontaskbar=0\npadhex=4\nlef");
+        QVERIFY(WriteFile(SettingsFile(), "[General]\nhideontaskbar=0\npadhex=4\nlef"));
         Start();
         QCOMPARE(Spinner()->value(), 4);
         QVERIFY(!Action("HideonTaskbarinsteadofClosing1")->isChecked());
@@ -358,7 +352,7 @@ private slots:
         QCOMPARE(FMessages, QList<QByteArray>{"Unable to find documentation"});
 
         // With the manual beside the executable, that one opens.
-        WriteFile(exeDir.filePath(QStringLiteral("morvic.html")), "<html></html>");
+        QVERIFY(WriteFile(exeDir.filePath(QStringLiteral("morvic.html")), "<html></html>"));
         FMessages.clear();
         Action("Help2")->trigger();
         QCOMPARE(FOpened.size(), 1);
@@ -380,7 +374,7 @@ private slots:
         QVERIFY(QDir().mkpath(dir));
         const QString exe = dir + QStringLiteral("/tar volin");
         SetModuleFileNameOverride(exe);
-        WriteFile(dir + QStringLiteral("/morvic.html"), "<html></html>");
+        QVERIFY(WriteFile(dir + QStringLiteral("/morvic.html"), "<html></html>"));
         const QByteArray oldStartup = StartupDirectory;
         StartupDirectory = QByteArray(); // only the executable's folder holds it
 
