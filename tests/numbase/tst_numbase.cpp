@@ -4,6 +4,24 @@
 #include <QByteArray>
 #include <QtTest>
 
+namespace {
+
+// The row's text through a byte writer: the bytes it reports must be the
+// row's bytes, and the guard byte after them must be untouched (a write past
+// the count).
+void CheckBytesWritten(int (*write)(const char* text, unsigned char* out))
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, bytes);
+    unsigned char out[64];
+    memset(out, 0xA5, sizeof out);
+    const int n = write(text.constData(), out);
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(out), n), bytes);
+    QCOMPARE(out[n], static_cast<unsigned char>(0xA5));
+}
+
+} // namespace
+
 class TTestNumbase : public QObject
 {
     Q_OBJECT
@@ -199,14 +217,7 @@ void TTestNumbase::HexTextToBytesTable_data()
 
 void TTestNumbase::HexTextToBytesTable()
 {
-    QFETCH(QByteArray, text);
-    QFETCH(QByteArray, bytes);
-    // Guard bytes after the expected output catch writes past the count.
-    unsigned char out[64];
-    memset(out, 0xA5, sizeof out);
-    const int n = HexTextToBytes(text.constData(), out);
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(out), n), bytes);
-    QCOMPARE(out[n], static_cast<unsigned char>(0xA5));
+    CheckBytesWritten(&HexTextToBytes);
 }
 
 void TTestNumbase::DecimalTextToBytesTable_data()
@@ -224,13 +235,7 @@ void TTestNumbase::DecimalTextToBytesTable_data()
 
 void TTestNumbase::DecimalTextToBytesTable()
 {
-    QFETCH(QByteArray, text);
-    QFETCH(QByteArray, bytes);
-    unsigned char out[8];
-    memset(out, 0xA5, sizeof out);
-    const int n = DecimalTextToBytes(text.constData(), out);
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(out), n), bytes);
-    QCOMPARE(out[n], static_cast<unsigned char>(0xA5));
+    CheckBytesWritten(&DecimalTextToBytes);
 }
 
 void TTestNumbase::DecimalDigitsForBytesTable_data()
