@@ -19,7 +19,6 @@
 
 #include <cstdio>
 #include <map>
-#include <set>
 #include <string>
 
 #include <unistd.h>
@@ -104,22 +103,14 @@ public:
 
     void ReportRuns(const std::vector<Run>& runs) override
     {
+        // A benchmark's aggregates come after its single runs, so its median
+        // overwrites them.
         for (const Run& run : runs) {
-            const std::string& name = run.run_name.function_name;
-            if (run.run_type == Run::RT_Aggregate) {
-                if (run.aggregate_name == "median")
-                    FTimes[name] = run.GetAdjustedCPUTime();
-            } else if (!FMedianSeen.count(name)) {
-                FTimes[name] = run.GetAdjustedCPUTime();
-            }
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                FMedianSeen.insert(name);
+            if (run.run_type != Run::RT_Aggregate || run.aggregate_name == "median")
+                FTimes[run.run_name.function_name] = run.GetAdjustedCPUTime();
         }
         ConsoleReporter::ReportRuns(runs);
     }
-
-private:
-    std::set<std::string> FMedianSeen;
 };
 
 } // namespace
