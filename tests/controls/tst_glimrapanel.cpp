@@ -257,13 +257,10 @@ void TGlimraPanelTest::WidgetShowsShading()
 
 void TGlimraPanelTest::TranslatedPainter()
 {
-    QImage image(40, 40, QImage::Format_RGB32);
-    image.fill(TColorToQColor(SentinelColor));
-    QPainter painter(&image);
-    painter.translate(10, 10);
-    TCanvas canvas(painter);
-    GradientFrame(canvas, {0, 0, 20, 20}, 4, 100, -1, -1, -1);
-    painter.end();
+    const QImage image = PaintImage(40, 40, [](TCanvas& c) {
+        c.Painter()->translate(10, 10);
+        GradientFrame(c, {0, 0, 20, 20}, 4, 100, -1, -1, -1);
+    });
     QCOMPARE(PixelAt(image, 10, 20), 0x323232);    // inset 0
     QCOMPARE(PixelAt(image, 29, 20), 0x323232);    // right edge
     QCOMPARE(PixelAt(image, 20, 29), 0x323232);    // bottom edge
