@@ -56,13 +56,6 @@ void FillLogView(QTreeWidget* view, const TChangeEntry* entries, int count)
     view->setUpdatesEnabled(updates);
 }
 
-void SetLogAction(QAction* item, const char* caption, bool enabled)
-{
-    if (!item)
-        return;
-    item->setText(QString::fromLatin1(caption));
-    item->setEnabled(enabled);
-}
 
 } // namespace
 
@@ -78,20 +71,20 @@ void THexEditor::RedoLogToListView(QTreeWidget* view)
 
 void THexEditor::ChangeLogToMenuItem(QAction* undoItem, QAction* redoItem)
 {
-    char caption[TextSize];
+    // The newest entry of the stack as caption, or just the name, disabled,
+    // when the stack is empty.
+    auto setAction = [this](QAction* item, const char* name, const TChangeEntry* entries, int count) {
+        if (!item)
+            return;
+        char caption[TextSize];
+        if (count > 0)
+            FormatChangeEntry(&entries[count - 1], name, caption);
+        item->setText(QString::fromLatin1(count > 0 ? caption : name));
+        item->setEnabled(count > 0);
+    };
     const TChangeLog& log = *FChangeLog;
-    if (log.UndoCount > 0) {
-        FormatChangeEntry(&log.UndoEntries[log.UndoCount - 1], UndoName, caption);
-        SetLogAction(undoItem, caption, true);
-    } else {
-        SetLogAction(undoItem, UndoName, false);
-    }
-    if (log.RedoCount > 0) {
-        FormatChangeEntry(&log.RedoEntries[log.RedoCount - 1], RedoName, caption);
-        SetLogAction(redoItem, caption, true);
-    } else {
-        SetLogAction(redoItem, RedoName, false);
-    }
+    setAction(undoItem, UndoName, log.UndoEntries, log.UndoCount);
+    setAction(redoItem, RedoName, log.RedoEntries, log.RedoCount);
 }
 
 void THexEditor::FormatChangeEntry(const TChangeEntry* entry, const char* name, char* out)
