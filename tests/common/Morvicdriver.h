@@ -1,17 +1,44 @@
 #pragma once
 // Drives the whole converter program in one process: the notification area
 // is played by a double whose state the test reads, and the main window is
-// made and found by its control names as a test needs it.
+// made and found by its control names as a test needs it; its settings file
+// is read and seeded directly.
 #include "Fmorvic.h"
 #include "Trayicon.h"
+#include "kvparam.h"
 
 #include <QAction>
 #include <QLineEdit>
+#include <QList>
+#include <QPair>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QStringList>
 
 #include <memory>
+
+// The window's settings file. Asked once: asking constructs a settings
+// object, and that would save whatever an earlier failed save left pending.
+inline QString SettingsFile()
+{
+    static const QString path = ParamFilePath(MorvicSettingsName, MorvicSettingsName, 1);
+    return path;
+}
+
+// Stores values as an earlier run would have left them.
+inline void SeedSettings(const QList<QPair<const char*, int>>& values)
+{
+    QSettings settings(SettingsFile(), QSettings::IniFormat);
+    for (const auto& [name, value] : values)
+        settings.setValue(QLatin1String(name), value);
+    settings.sync();
+}
+
+inline QVariant Setting(const char* name)
+{
+    return QSettings(SettingsFile(), QSettings::IniFormat).value(QLatin1String(name));
+}
 
 // What the notification area has seen.
 struct TAreaState

@@ -33,14 +33,6 @@
 
 namespace {
 
-// Asked once: asking constructs a settings object, and that would save
-// whatever an earlier failed save left pending.
-QString SettingsFile()
-{
-    static const QString path = ParamFilePath(MorvicSettingsName, MorvicSettingsName, 1);
-    return path;
-}
-
 // What a path is, told without following a final symbolic link, so the
 // test sees the entry itself.
 struct TEntryState
@@ -238,11 +230,7 @@ private slots:
         QFETCH(bool, quit);
         if (cause == QLatin1String("readonly") && geteuid() == 0)
             QSKIP("permissions do not stop the superuser");
-        {
-            QSettings seed(SettingsFile(), QSettings::IniFormat);
-            seed.setValue(QStringLiteral("padhex"), 3);
-            seed.setValue(QStringLiteral("hideontaskbar"), 1);
-        }
+        SeedSettings({{"padhex", 3}, {"hideontaskbar", 1}});
         const QByteArray before = EntryState(SettingsFile()).Content;
         QVERIFY(before.contains("padhex=3"));
 

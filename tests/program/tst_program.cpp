@@ -36,26 +36,6 @@
 
 namespace {
 
-QString SettingsFile()
-{
-    return ParamFilePath(MorvicSettingsName, MorvicSettingsName, 1);
-}
-
-// Stores values as an earlier run would have left them.
-void SeedSettings(const QList<QPair<const char*, int>>& values)
-{
-    QSettings settings(SettingsFile(), QSettings::IniFormat);
-    for (const auto& [name, value] : values)
-        settings.setValue(QLatin1String(name), value);
-    settings.sync();
-}
-
-QVariant Setting(const char* name)
-{
-    QSettings settings(SettingsFile(), QSettings::IniFormat);
-    return settings.value(QLatin1String(name));
-}
-
 QSize ScreenSize()
 {
     return QGuiApplication::primaryScreen()->geometry().size();
