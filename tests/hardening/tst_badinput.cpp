@@ -372,9 +372,7 @@ private slots:
         QCOMPARE(FOpened.first().toLocalFile(), dir + QStringLiteral("/morvic.html"));
 
         Action("MenuItemAutoLoad")->trigger();
-        QFile entry(AutoLoadEntryPath(MorvicSettingsName));
-        QVERIFY(entry.open(QIODevice::ReadOnly));
-        const QByteArray text = entry.readAll();
+        const QByteArray text = ReadFile(AutoLoadEntryPath(MorvicSettingsName));
         QVERIFY2(text.contains("Exec=" + AutoLoadExecLine(exe).toUtf8() + "\n"), text.constData());
         QVERIFY(FMessages.isEmpty());
         StartupDirectory = oldStartup;

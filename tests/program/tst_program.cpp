@@ -12,6 +12,7 @@
 #include "Shellopen.h"
 #include "Morvicdriver.h"
 #include "Testenv.h"
+#include "Testfiles.h"
 #include "Trayhostwatch.h"
 #include "Trayicon.h"
 #include "Weblinks.h"
@@ -342,11 +343,8 @@ private slots:
         const bool on = toggles % 2 == 1;
         QCOMPARE(Action("MenuItemAutoLoad")->isChecked(), on);
         QCOMPARE(QFile::exists(entry), on);
-        if (on) {
-            QFile file(entry);
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QVERIFY(file.readAll().contains(" -autominimize"));
-        }
+        if (on)
+            QVERIFY(ReadFile(entry).contains(" -autominimize"));
         QCOMPARE(Setting("autoload").toInt(), 0); // written at the next close
         Action("Quit2")->trigger();
         QCOMPARE(Setting("autoload").toInt(), on ? 1 : 0);
@@ -364,10 +362,8 @@ private slots:
     {
         QFETCH(bool, present);
         QTemporaryDir startup, elsewhere;
-        if (present) {
-            QFile manual(startup.filePath("morvic.html"));
-            QVERIFY(manual.open(QIODevice::WriteOnly));
-        }
+        if (present)
+            QVERIFY(WriteFile(startup.filePath("morvic.html"), QByteArray()));
         const QByteArray oldStartup = StartupDirectory;
         const QString oldCurrent = QDir::currentPath();
         StartupDirectory = startup.path().toLocal8Bit();
