@@ -845,24 +845,25 @@ void THexEditor::PaintAddress(int offset)
         std::snprintf(text, sizeof text, "%0*u", 8, unsigned(offset));
     else
         return;
-    const QByteArray t = Text(text);
-    FCanvas->TextOut(FPaintX, FPaintY, t);
-    FPaintX += FCanvas->TextWidth(t);
+    PaintText(text);
 }
 
 void THexEditor::PaintHex(int value, int digits)
 {
     char text[64];
     std::snprintf(text, sizeof text, "%0*X", qBound(0, digits, 40), unsigned(value));
-    const QByteArray t = Text(text);
-    FCanvas->TextOut(FPaintX, FPaintY, t);
-    FPaintX += FCanvas->TextWidth(t);
+    PaintText(text);
 }
 
 void THexEditor::PaintDecimal(unsigned value, int digits)
 {
     char text[64];
     std::snprintf(text, sizeof text, "%0*u", qBound(0, digits, 40), value);
+    PaintText(text);
+}
+
+void THexEditor::PaintText(const char* text)
+{
     const QByteArray t = Text(text);
     FCanvas->TextOut(FPaintX, FPaintY, t);
     FPaintX += FCanvas->TextWidth(t);

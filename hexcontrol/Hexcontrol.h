@@ -205,6 +205,8 @@ protected:
     void PaintDecimalBytes(int offset);
     void PaintHex(int value, int digits);
     void PaintDecimal(unsigned value, int digits);
+    // Draws `text` at the paint position and moves past it.
+    void PaintText(const char* text);
     void PaintByte(int value);
     void PaintChar(unsigned char c, int width);
     static char FormatChar(unsigned char c);
