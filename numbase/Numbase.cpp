@@ -137,8 +137,6 @@ int HexDigitValue(char ch)
 
 int HexTextToBytes(const char* text, unsigned char* out)
 {
-    while (IsSpace(*text))
-        ++text;
     int written = 0;
     unsigned acc = 0;
     int digits = 0;
