@@ -2,14 +2,8 @@
 
 namespace {
 
-// Case folding and character classes of the C locale, done by hand so the
-// result never depends on the process's locale or on the sign of char.
-unsigned char FoldLower(char ch)
-{
-    const unsigned char c = static_cast<unsigned char>(ch);
-    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
-}
-
+// Character classes of the C locale, done by hand so the result never
+// depends on the process's locale or on the sign of char.
 bool IsSpace(char ch)
 {
     return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\v' || ch == '\f' || ch == '\r';
@@ -127,11 +121,12 @@ int32_t DecimalTextToValue(const char* text)
 
 int HexDigitValue(char ch)
 {
-    const unsigned char c = FoldLower(ch);
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
+    if (IsDigit(ch))
+        return ch - '0';
+    if (ch >= 'a' && ch <= 'f')
+        return ch - 'a' + 10;
+    if (ch >= 'A' && ch <= 'F')
+        return ch - 'A' + 10;
     return -1;
 }
 
