@@ -29,7 +29,7 @@ TFormMorvic* Form = nullptr;
 
 // Two values whose every field text differs, so each iteration really changes
 // every field.
-const char* const Typed[2] = {"deadbeef", "12345678"};
+const QString Typed[2] = {QStringLiteral("deadbeef"), QStringLiteral("12345678")};
 
 QLineEdit* Field(const char* name)
 {
@@ -45,22 +45,20 @@ void TypeMuted(QLineEdit* field, const QString& text)
 void BM_Typing(benchmark::State& state)
 {
     QLineEdit* hex = Field("EditInspectHex");
-    const QString typed[2] = {QString::fromLatin1(Typed[0]), QString::fromLatin1(Typed[1])};
     int i = 0;
     for (auto _ : state) {
         i ^= 1;
-        TypeMuted(hex, typed[i]);
+        TypeMuted(hex, Typed[i]);
     }
 }
 
 void BM_Refresh(benchmark::State& state)
 {
     QLineEdit* hex = Field("EditInspectHex");
-    const QString typed[2] = {QString::fromLatin1(Typed[0]), QString::fromLatin1(Typed[1])};
     int i = 0;
     for (auto _ : state) {
         i ^= 1;
-        TypeMuted(hex, typed[i]);
+        TypeMuted(hex, Typed[i]);
         Form->InspectorChange(hex);
     }
 }
@@ -70,7 +68,6 @@ void BM_Bare(benchmark::State& state)
     QLineEdit* hex = Field("EditInspectHex");
     QLineEdit* others[4] = {Field("EditInspectDecimal"), Field("EditInspectBinary"),
         Field("EditInspectOctal"), Field("EditInspectAscii")};
-    const QString typed[2] = {QString::fromLatin1(Typed[0]), QString::fromLatin1(Typed[1])};
     const QString texts[2][4] = {
         {"3735928559", "11011110101011011011111011101111", "33653337357", QString::fromLatin1("\xDE\xAD\xBE\xEF")},
         {"305419896", "00010010001101000101011001111000", "2215053170", "\x12\x34Vx"},
@@ -78,7 +75,7 @@ void BM_Bare(benchmark::State& state)
     int i = 0;
     for (auto _ : state) {
         i ^= 1;
-        TypeMuted(hex, typed[i]);
+        TypeMuted(hex, Typed[i]);
         for (int f = 0; f < 4; ++f) {
             const QSignalBlocker block(others[f]);
             others[f]->setText(texts[i][f]);
