@@ -12,7 +12,6 @@
 #include "Testenv.h"
 #include "Testfiles.h"
 #include "Trayicon.h"
-#include "kvparam.h"
 
 #include <QAction>
 #include <QDir>

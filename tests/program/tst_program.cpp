@@ -16,7 +16,6 @@
 #include "Trayhostwatch.h"
 #include "Trayicon.h"
 #include "Weblinks.h"
-#include "kvparam.h"
 
 #include <QAction>
 #include <QApplication>
@@ -336,7 +335,7 @@ private slots:
     void AutoLoadItemWritesTheEntryAtOnce()
     {
         QFETCH(int, toggles);
-        TFormMorvic* form = Start();
+        Start();
         const QString entry = AutoLoadEntryPath(MorvicSettingsName);
         for (int i = 0; i < toggles; ++i)
             Action("MenuItemAutoLoad")->trigger();
@@ -348,7 +347,6 @@ private slots:
         QCOMPARE(Setting("autoload").toInt(), 0); // written at the next close
         Action("Quit2")->trigger();
         QCOMPARE(Setting("autoload").toInt(), on ? 1 : 0);
-        Q_UNUSED(form);
     }
 
     void UsersManual_data()
