@@ -93,15 +93,17 @@ bool TSystemTrayHost::Add(const TNotifyIconData& data)
     }
     FOwner = data.Owner;
     FCallbackMessage = (data.Flags & NotifyIconMessage) ? data.CallbackMessage : 0;
-    FIcon->setIcon((data.Flags & NotifyIconIcon) ? data.Icon : QIcon());
-    FIcon->setToolTip((data.Flags & NotifyIconTip) ? QString::fromLatin1(data.Tip) : QString());
+    const QIcon icon = (data.Flags & NotifyIconIcon) ? data.Icon : QIcon();
+    const QString tip = (data.Flags & NotifyIconTip) ? QString::fromLatin1(data.Tip) : QString();
+    FIcon->setIcon(icon);
+    FIcon->setToolTip(tip);
 
     const bool qtArea = QSystemTrayIcon::isSystemTrayAvailable();
     if (!qtArea && TStatusNotifierItem::HostAvailable()) {
         // A host Qt does not know about: publish the item ourselves.
         if (FIcon->isVisible())
             FIcon->hide();
-        return AddStatusNotifierItem(data);
+        return AddStatusNotifierItem(icon, tip);
     }
     RemoveStatusNotifierItem();
 
@@ -130,14 +132,14 @@ bool TSystemTrayHost::Remove(const TNotifyIconData&)
     return true;
 }
 
-bool TSystemTrayHost::AddStatusNotifierItem(const TNotifyIconData& data)
+bool TSystemTrayHost::AddStatusNotifierItem(const QIcon& icon, const QString& tip)
 {
     if (!FItem) {
         FItem = new TStatusNotifierItem(this);
         connect(FItem.data(), &TStatusNotifierItem::Activated, this, &TSystemTrayHost::IconActivated);
     }
-    FItem->SetIcon((data.Flags & NotifyIconIcon) ? data.Icon : QIcon());
-    FItem->SetToolTip((data.Flags & NotifyIconTip) ? QString::fromLatin1(data.Tip) : QString());
+    FItem->SetIcon(icon);
+    FItem->SetToolTip(tip);
     return FItem->Register();
 }
 

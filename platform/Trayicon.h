@@ -102,7 +102,7 @@ public:
 private:
     void IconActivated(QSystemTrayIcon::ActivationReason reason);
 
-    bool AddStatusNotifierItem(const TNotifyIconData& data);
+    bool AddStatusNotifierItem(const QIcon& icon, const QString& tip);
     void RemoveStatusNotifierItem();
 
     QPointer<QSystemTrayIcon> FIcon; // parented to the application, so it never outlives it
