@@ -6,7 +6,18 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
+
+namespace {
+
+// A pixel count worked out in 64 bits, capped to fit an int.
+int Capped(long long length)
+{
+    return int(std::min<long long>(length, INT_MAX));
+}
+
+} // namespace
 
 QColor TColorToQColor(TColor color)
 {
@@ -97,21 +108,14 @@ void TCanvas::FillPixels(int x, int y, int w, int h, TColor color)
     FPainter->fillRect(QRect(int(x1), int(y1), int(x2 - x1), int(y2 - y1)), TColorToQColor(color));
 }
 
-// Pixels x1 .. x2 inclusive in either order.
-void TCanvas::HorizontalRun(int x1, int x2, int y, TColor color)
+// Pixels (x1, y1) .. (x2, y2) inclusive, the corners in either order; the
+// pen's rows and columns are runs with x1 == x2 or y1 == y2.
+void TCanvas::PixelRun(int x1, int y1, int x2, int y2, TColor color)
 {
-    const int lo = std::min(x1, x2);
-    const int hi = std::max(x1, x2);
-    const long long w = static_cast<long long>(hi) - lo + 1;
-    FillPixels(lo, y, int(std::min<long long>(w, 0x7FFFFFFF)), 1, color);
-}
-
-void TCanvas::VerticalRun(int x, int y1, int y2, TColor color)
-{
-    const int lo = std::min(y1, y2);
-    const int hi = std::max(y1, y2);
-    const long long h = static_cast<long long>(hi) - lo + 1;
-    FillPixels(x, lo, 1, int(std::min<long long>(h, 0x7FFFFFFF)), color);
+    const int left = std::min(x1, x2);
+    const int top = std::min(y1, y2);
+    FillPixels(left, top, Capped(static_cast<long long>(std::max(x1, x2)) - left + 1),
+               Capped(static_cast<long long>(std::max(y1, y2)) - top + 1), color);
 }
 
 void TCanvas::MoveTo(int x, int y)
@@ -127,11 +131,11 @@ void TCanvas::LineTo(int x, int y)
         return;
 
     if (from.y() == y) {
-        HorizontalRun(from.x(), x > from.x() ? x - 1 : x + 1, y, FPenColor);
+        PixelRun(from.x(), y, x > from.x() ? x - 1 : x + 1, y, FPenColor);
         return;
     }
     if (from.x() == x) {
-        VerticalRun(x, from.y(), y > from.y() ? y - 1 : y + 1, FPenColor);
+        PixelRun(x, from.y(), x, y > from.y() ? y - 1 : y + 1, FPenColor);
         return;
     }
 
@@ -177,8 +181,7 @@ void TCanvas::FillRect(const TRect& rect)
     const long long h = static_cast<long long>(rect.Bottom) - rect.Top;
     if (w <= 0 || h <= 0)
         return;
-    FillPixels(rect.Left, rect.Top, int(std::min<long long>(w, 0x7FFFFFFF)), int(std::min<long long>(h, 0x7FFFFFFF)),
-               FBrushColor);
+    FillPixels(rect.Left, rect.Top, Capped(w), Capped(h), FBrushColor);
 }
 
 void TCanvas::Rectangle(int x1, int y1, int x2, int y2)
@@ -186,10 +189,10 @@ void TCanvas::Rectangle(int x1, int y1, int x2, int y2)
     FillRect({x1, y1, x2, y2});
     if (FPenStyle == psClear || x2 <= x1 || y2 <= y1)
         return;
-    HorizontalRun(x1, x2 - 1, y1, FPenColor);
-    HorizontalRun(x1, x2 - 1, y2 - 1, FPenColor);
-    VerticalRun(x1, y1, y2 - 1, FPenColor);
-    VerticalRun(x2 - 1, y1, y2 - 1, FPenColor);
+    PixelRun(x1, y1, x2 - 1, y1, FPenColor);
+    PixelRun(x1, y2 - 1, x2 - 1, y2 - 1, FPenColor);
+    PixelRun(x1, y1, x1, y2 - 1, FPenColor);
+    PixelRun(x2 - 1, y1, x2 - 1, y2 - 1, FPenColor);
 }
 
 void TCanvas::Ellipse(int x1, int y1, int x2, int y2)

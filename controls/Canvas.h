@@ -130,8 +130,7 @@ public:
 
 private:
     void FillPixels(int x, int y, int w, int h, TColor color);
-    void HorizontalRun(int x1, int x2, int y, TColor color);
-    void VerticalRun(int x, int y1, int y2, TColor color);
+    void PixelRun(int x1, int y1, int x2, int y2, TColor color);
 
     QPainter* FPainter = nullptr;
     const QPaintDevice* FDevice = nullptr;
