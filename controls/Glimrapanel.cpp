@@ -103,8 +103,6 @@ std::vector<TSpan> Merge(std::vector<TSpan> spans)
 void GradientFrame(TCanvas& canvas, const TRect& rect, int barWidth, int maxInc, int red, int green, int blue)
 {
     TPenColorKeeper keeper(canvas);
-    if (barWidth == 0)
-        return;
     const int half = barWidth / 2;
     if (half <= 0 || !canvas.CanDraw()) // half <= 0 also keeps the division below safe
         return;
@@ -146,12 +144,10 @@ void GradientVertBar(TCanvas& canvas, int x, int top, int bottom, int barWidth, 
                      int blue)
 {
     TPenColorKeeper keeper(canvas);
-    if (gap == 0 || barWidth == 0)
+    const int half = barWidth / 2;
+    if (gap == 0 || half <= 0 || !canvas.CanDraw())
         return;
     const long long centre = static_cast<long long>(x) + gap / 2 - 1;
-    const int half = barWidth / 2;
-    if (half <= 0 || !canvas.CanDraw())
-        return;
     const int step = 150 / half;
 
     // Columns centre - i and centre + i meet only at i = 0, where both have
