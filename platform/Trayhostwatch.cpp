@@ -183,10 +183,13 @@ int TTrayHostWatch::Broadcast()
 {
     emit TaskbarCreated();
     int handled = 0;
-    const QWidgetList widgets = QApplication::topLevelWidgets();
-    for (QWidget* w : widgets) {
-        QPointer<QWidget> alive(w); // a handler may close or delete other windows
-        if (!alive)
+    // Guard every window before the first handler runs: a handler may delete
+    // windows later in the list.
+    QList<QPointer<QWidget>> widgets;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        widgets.append(w);
+    for (const QPointer<QWidget>& w : widgets) {
+        if (!w)
             continue;
         // Every widget passes a user event type to customEvent() and reports
         // it as handled, so handling is told by accepting the event instead.

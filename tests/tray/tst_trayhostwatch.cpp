@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -37,6 +38,27 @@ protected:
             return true;
         }
         return QWidget::event(e);
+    }
+
+private:
+    QEvent::Type FType;
+};
+
+// Deletes another window when it hears the broadcast.
+class TCloser : public QWidget
+{
+public:
+    explicit TCloser(QEvent::Type type) : FType(type) {}
+    QPointer<QWidget> Victim;
+
+protected:
+    bool event(QEvent* e) override
+    {
+        if (e->type() != FType)
+            return QWidget::event(e);
+        delete Victim;
+        e->accept();
+        return true;
     }
 
 private:
@@ -79,6 +101,21 @@ private slots:
         QCOMPARE(shown.Count, 1);
         QCOMPARE(hidden.Count, 1); // a window hidden to the tray must hear it most of all
         QCOMPARE(spy.size(), 1);
+    }
+
+    void broadcastSkipsWindowsDeletedByAnEarlierHandler()
+    {
+        const QEvent::Type created = RegisterWindowMessage("TaskbarCreated");
+        QPointer<TCloser> a = new TCloser(created);
+        QPointer<TCloser> b = new TCloser(created);
+        a->Victim = b.data();
+        b->Victim = a.data();
+        // Whichever hears it first deletes the other, which must then not be
+        // reached.
+        QCOMPARE(TTrayHostWatch::Instance()->Broadcast(), 1);
+        QCOMPARE(int(!a) + int(!b), 1);
+        delete a.data();
+        delete b.data();
     }
 
     void announcementsCoalesce()
