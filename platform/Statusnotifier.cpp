@@ -1,5 +1,6 @@
 #include "Statusnotifier.h"
 
+#include "Dbusmenu.h"
 #include "Sessionbus.h"
 
 #include <QCoreApplication>
@@ -21,6 +22,8 @@ constexpr const char* WatcherService = "org.kde.StatusNotifierWatcher";
 constexpr const char* WatcherPath = "/StatusNotifierWatcher";
 constexpr const char* WatcherInterface = "org.kde.StatusNotifierWatcher";
 constexpr const char* ItemPath = "/StatusNotifierItem";
+constexpr const char* MenuObjectPath = "/MenuBar";
+constexpr const char* NoMenuPath = "/NO_DBUSMENU";
 constexpr int WatcherTimeoutMs = 500;
 
 void RegisterTypes()
@@ -132,11 +135,12 @@ public:
         return tip;
     }
     bool ItemIsMenu() const { return false; }
-    QDBusObjectPath Menu() const { return QDBusObjectPath(QStringLiteral("/NO_DBUSMENU")); }
+    QDBusObjectPath Menu() const { return QDBusObjectPath(FItem->MenuPath()); }
 
 public slots:
     void Activate(int, int) { emit FItem->Activated(QSystemTrayIcon::Trigger); }
     void SecondaryActivate(int, int) { emit FItem->Activated(QSystemTrayIcon::MiddleClick); }
+    // Hosts that cannot draw the menu themselves ask the program to show it.
     void ContextMenu(int, int) { emit FItem->Activated(QSystemTrayIcon::Context); }
     void Scroll(int, const QString&) {}
 
@@ -155,6 +159,7 @@ TStatusNotifierItem::TStatusNotifierItem(QObject* parent)
 {
     RegisterTypes();
     FAdaptor = new TStatusNotifierAdaptor(this);
+    FMenu = new TDBusMenuExporter(this);
 }
 
 TStatusNotifierItem::~TStatusNotifierItem()
@@ -162,15 +167,20 @@ TStatusNotifierItem::~TStatusNotifierItem()
     Unregister();
 }
 
-bool TStatusNotifierItem::HostAvailable()
+bool TStatusNotifierItem::WatcherPresent()
 {
     if (!SessionBusKnown())
         return false;
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected() || !bus.interface())
+    return bus.isConnected() && bus.interface()
+        && bus.interface()->isServiceRegistered(QLatin1String(WatcherService));
+}
+
+bool TStatusNotifierItem::HostAvailable()
+{
+    if (!WatcherPresent())
         return false;
-    if (!bus.interface()->isServiceRegistered(QLatin1String(WatcherService)))
-        return false;
+    QDBusConnection bus = QDBusConnection::sessionBus();
     QDBusMessage get = QDBusMessage::createMethodCall(
         QLatin1String(WatcherService), QLatin1String(WatcherPath),
         QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
@@ -193,6 +203,16 @@ void TStatusNotifierItem::SetIcon(const QIcon& icon)
         emit FAdaptor->NewIcon();
 }
 
+void TStatusNotifierItem::SetMenu(QMenu* menu)
+{
+    FMenu->SetMenu(menu);
+}
+
+QString TStatusNotifierItem::MenuPath() const
+{
+    return FMenu->Menu() && !FMenu->Path().isEmpty() ? FMenu->Path() : QLatin1String(NoMenuPath);
+}
+
 void TStatusNotifierItem::SetToolTip(const QString& tip)
 {
     FToolTip = tip;
@@ -210,6 +230,8 @@ bool TStatusNotifierItem::Register()
     if (!FPublished) {
         if (!bus.registerObject(QLatin1String(ItemPath), this, QDBusConnection::ExportAdaptors))
             return false;
+        // Before the item is announced, so a host finds the menu at once.
+        FMenu->Publish(QLatin1String(MenuObjectPath));
         // The name hosts expect for an item; the connection's own name works
         // with every host when that one is taken.
         static int serial = 0;
@@ -233,6 +255,7 @@ void TStatusNotifierItem::Unregister()
         return;
     QDBusConnection bus = QDBusConnection::sessionBus();
     bus.unregisterObject(QLatin1String(ItemPath));
+    FMenu->Unpublish();
     if (FServiceName != bus.baseService())
         bus.unregisterService(FServiceName);
     FServiceName.clear();

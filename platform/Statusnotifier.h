@@ -17,6 +17,8 @@
 
 class QDBusArgument;
 class QImage;
+class QMenu;
+class TDBusMenuExporter;
 class TStatusNotifierAdaptor;
 
 // One icon image as the protocol carries it: ARGB32 pixels, each in network
@@ -58,9 +60,15 @@ public:
     // Whether the session bus has a StatusNotifierWatcher with a host that
     // shows items. Asks the watcher, waiting half a second at most.
     static bool HostAvailable();
+    // Whether a StatusNotifierWatcher is on the session bus at all (a host
+    // may still be missing, or starting).
+    static bool WatcherPresent();
 
     void SetIcon(const QIcon& icon);
     void SetToolTip(const QString& tip);
+    // The menu hosts draw for the item (published over DBusMenu); null for
+    // none.
+    void SetMenu(QMenu* menu);
 
     // Publishes the item (once) and registers it with the watcher (every
     // time: a restarted watcher knows nothing of earlier registrations).
@@ -72,6 +80,7 @@ public:
     // Read by the adaptor.
     QString Title() const { return FToolTip; }
     TSniPixmapList Pixmaps() const { return FPixmaps; }
+    QString MenuPath() const;
 
 signals:
     // A host reports a click: Trigger (primary), Context or MiddleClick.
@@ -79,6 +88,7 @@ signals:
 
 private:
     TStatusNotifierAdaptor* FAdaptor = nullptr;
+    TDBusMenuExporter* FMenu = nullptr;
     QString FServiceName;
     QString FToolTip;
     TSniPixmapList FPixmaps;
