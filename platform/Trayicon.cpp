@@ -1,11 +1,20 @@
 #include "Trayicon.h"
 
 #include "Statusnotifier.h"
+#include "Windowsystem.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QMenu>
 #include <QString>
 #include <QWidget>
+
+#ifdef TARVOLIN_HAVE_XCB
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#endif
 
 #include <cstring>
 
@@ -58,8 +67,61 @@ qintptr SendTrayMessage(QWidget* owner, quint32 callbackMessage, qintptr mouseEv
 
 namespace {
 
-// Whether Qt shows the icon as an embedded window in an X11 tray (its
-// fallback when no D-Bus notification host was there at the start).
+bool OnX11()
+{
+    return QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
+bool OnWayland()
+{
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+// Whether an XEmbed tray manager owns a screen's tray selection.
+bool XEmbedTrayPresent()
+{
+#ifdef TARVOLIN_HAVE_XCB
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return false;
+    bool owned = false;
+    const int screens = xcb_setup_roots_length(xcb_get_setup(connection));
+    for (int i = 0; i < screens && !owned; ++i) {
+        const QByteArray name = "_NET_SYSTEM_TRAY_S" + QByteArray::number(i);
+        xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
+            connection, xcb_intern_atom(connection, 1, quint16(name.size()), name.constData()), nullptr);
+        if (!atom)
+            continue;
+        if (atom->atom != XCB_ATOM_NONE) {
+            xcb_get_selection_owner_reply_t* owner = xcb_get_selection_owner_reply(
+                connection, xcb_get_selection_owner(connection, atom->atom), nullptr);
+            owned = owner && owner->owner != XCB_WINDOW_NONE;
+            std::free(owner);
+        }
+        std::free(atom);
+    }
+    return owned;
+#else
+    return false;
+#endif
+}
+
+// Whether QSystemTrayIcon has an area of its own to show the icon in: an
+// XEmbed tray on X11 (asked of the X server directly, as
+// QSystemTrayIcon::isSystemTrayAvailable() would also settle, once for the
+// whole run, which kind of icon Qt makes there), the system's notification
+// area elsewhere. On Wayland it would have nothing but StatusNotifier hosts.
+bool NativeTrayPresent()
+{
+    if (OnX11())
+        return XEmbedTrayPresent();
+    if (OnWayland())
+        return false;
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+// Whether Qt shows the icon as an embedded window in an X11 tray.
 bool XEmbedIconDocked()
 {
     const QWidgetList widgets = QApplication::topLevelWidgets();
@@ -82,44 +144,52 @@ TSystemTrayHost::~TSystemTrayHost()
 
 bool TSystemTrayHost::AreaAvailable()
 {
-    return QSystemTrayIcon::isSystemTrayAvailable() || TStatusNotifierItem::HostAvailable();
+    return TStatusNotifierItem::HostAvailable() || NativeTrayPresent();
 }
 
 bool TSystemTrayHost::Add(const TNotifyIconData& data)
+{
+    FOwner = data.Owner;
+    FCallbackMessage = (data.Flags & NotifyIconMessage) ? data.CallbackMessage : 0;
+    const QIcon icon = (data.Flags & NotifyIconIcon) ? data.Icon : QIcon();
+    const QString tip = (data.Flags & NotifyIconTip) ? QString::fromLatin1(data.Tip) : QString();
+
+    // A StatusNotifier host first, as desktops that have both prefer it. A
+    // watcher whose host is still starting gets the item too: the host shows
+    // it once it is up.
+    const bool native = NativeTrayPresent();
+    if (TStatusNotifierItem::HostAvailable() || (!native && TStatusNotifierItem::WatcherPresent())) {
+        if (FIcon && FIcon->isVisible())
+            FIcon->hide();
+        return AddStatusNotifierItem(icon, tip, data.Menu);
+    }
+    RemoveStatusNotifierItem();
+    if (OnWayland())
+        return false;
+    // With no tray at all the icon is still made: on X11 Qt docks it by
+    // itself as soon as a tray appears.
+    return AddNativeIcon(icon, tip) && native;
+}
+
+bool TSystemTrayHost::AddNativeIcon(const QIcon& icon, const QString& tip)
 {
     if (!FIcon) {
         FIcon = new QSystemTrayIcon(QCoreApplication::instance());
         connect(FIcon.data(), &QSystemTrayIcon::activated, this, &TSystemTrayHost::IconActivated);
     }
-    FOwner = data.Owner;
-    FCallbackMessage = (data.Flags & NotifyIconMessage) ? data.CallbackMessage : 0;
-    const QIcon icon = (data.Flags & NotifyIconIcon) ? data.Icon : QIcon();
-    const QString tip = (data.Flags & NotifyIconTip) ? QString::fromLatin1(data.Tip) : QString();
     FIcon->setIcon(icon);
     FIcon->setToolTip(tip);
-
-    const bool qtArea = QSystemTrayIcon::isSystemTrayAvailable();
-    if (!qtArea && TStatusNotifierItem::HostAvailable()) {
-        // A host Qt does not know about: publish the item ourselves.
-        if (FIcon->isVisible())
-            FIcon->hide();
-        return AddStatusNotifierItem(icon, tip);
-    }
-    RemoveStatusNotifierItem();
-
     // An icon in an X11 tray is docked again by Qt itself when the tray
     // restarts; registering it once more would leave an empty slot behind in
     // some trays.
     if (FIcon->isVisible() && XEmbedIconDocked())
         return true;
-    // Otherwise every add is a fresh registration with the area (Qt ignores a
-    // show() while it thinks the icon is shown), which is what an add after
-    // the area restarted needs. The icon is shown even when no area is there
-    // now: on X11 Qt then docks it by itself as soon as a tray appears.
+    // Otherwise every add is a fresh registration with the tray (Qt ignores a
+    // show() while it thinks the icon is shown).
     if (FIcon->isVisible())
         FIcon->hide();
     FIcon->show();
-    return qtArea;
+    return true;
 }
 
 bool TSystemTrayHost::Remove(const TNotifyIconData&)
@@ -132,7 +202,7 @@ bool TSystemTrayHost::Remove(const TNotifyIconData&)
     return true;
 }
 
-bool TSystemTrayHost::AddStatusNotifierItem(const QIcon& icon, const QString& tip)
+bool TSystemTrayHost::AddStatusNotifierItem(const QIcon& icon, const QString& tip, QMenu* menu)
 {
     if (!FItem) {
         FItem = new TStatusNotifierItem(this);
@@ -140,6 +210,7 @@ bool TSystemTrayHost::AddStatusNotifierItem(const QIcon& icon, const QString& ti
     }
     FItem->SetIcon(icon);
     FItem->SetToolTip(tip);
+    FItem->SetMenu(menu);
     return FItem->Register();
 }
 
@@ -153,6 +224,10 @@ void TSystemTrayHost::IconActivated(QSystemTrayIcon::ActivationReason reason)
 {
     const qintptr mouseEvent = TrayMouseEventFor(reason);
     if (FCallbackMessage == 0 || mouseEvent == 0)
+        return;
+    // A menu with none of our windows shown would open as a window of its own
+    // here; the host has the published menu to draw instead.
+    if (mouseEvent == TrayRightButtonDown && !WindowSystemTraits().FreeStandingPopups)
         return;
     // Posted, not sent: the handler may remove the icon, and Qt's embedded
     // icon window must not be deleted inside its own mouse press (nor a D-Bus

@@ -10,6 +10,7 @@
 // that can refuse adds.
 #include <QEvent>
 #include <QIcon>
+#include <QMenu>
 #include <QObject>
 #include <QPointer>
 #include <QSystemTrayIcon>
@@ -35,6 +36,9 @@ struct TNotifyIconData
     quint32 CallbackMessage = 0;      // Msg of the messages sent to Owner
     QIcon Icon;
     char Tip[NotifyIconTipMax + 1] = {}; // zero-terminated, Latin-1
+    // The icon's menu, for areas that draw an icon's menu themselves
+    // (StatusNotifier hosts); elsewhere the owner pops it up on a right click.
+    QPointer<QMenu> Menu;
 
     // Copies tip into Tip, cut at NotifyIconTipMax characters.
     void SetTip(const QByteArray& tip);
@@ -85,9 +89,17 @@ public:
     virtual bool Remove(const TNotifyIconData& data) = 0;
 };
 
-// The real host, over QSystemTrayIcon; where that cannot reach a D-Bus
-// notification host that appeared after the start, over a StatusNotifierItem
-// of its own.
+// The real host. Where a StatusNotifier watcher is on the session bus (KDE,
+// Xfce, LXQt, the GNOME AppIndicator extension, Wayland bars) the icon is a
+// StatusNotifierItem of our own, published with its menu; otherwise it is
+// QSystemTrayIcon in the system's own area (an XEmbed tray on X11), and a
+// right click reaches the owner. QSystemTrayIcon is not used for
+// StatusNotifier hosts: it decides once per process whether to use one, and
+// publishes no menu unless it also pops that menu up itself.
+//
+// Where a menu cannot pop up on its own (Wayland, with every window hidden),
+// a host's request to show the menu is dropped: such hosts draw it from the
+// published menu.
 class TSystemTrayHost : public QObject, public TTrayIconHost
 {
     Q_OBJECT
@@ -102,8 +114,9 @@ public:
 private:
     void IconActivated(QSystemTrayIcon::ActivationReason reason);
 
-    bool AddStatusNotifierItem(const QIcon& icon, const QString& tip);
+    bool AddStatusNotifierItem(const QIcon& icon, const QString& tip, QMenu* menu);
     void RemoveStatusNotifierItem();
+    bool AddNativeIcon(const QIcon& icon, const QString& tip);
 
     QPointer<QSystemTrayIcon> FIcon; // parented to the application, so it never outlives it
     QPointer<TStatusNotifierItem> FItem;

@@ -1,12 +1,16 @@
 // Registered messages, the "TaskbarCreated" broadcast, the X11 announcement
 // check and the delivery of the icon's messages to the owner window.
+#include "Dbusmenu.h"
 #include "Statusnotifier.h"
 #include "Trayhostwatch.h"
 #include "Trayicon.h"
+#include "Windowsystem.h"
 
 #include <QApplication>
 #include <QImage>
+#include <QMenu>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -185,20 +189,72 @@ private slots:
         QCOMPARE(SniPixmapFromImage(rgb).Data.toHex(), QByteArray("ff010203"));
     }
 
+    void menuPublishedAsTheHostReadsIt()
+    {
+        QMenu menu;
+        QAction* open = menu.addAction(QStringLiteral("&Open"));
+        menu.addSeparator();
+        QAction* quit = menu.addAction(QStringLiteral("Save_as && quit"));
+        TDBusMenuExporter exporter;
+        exporter.SetMenu(&menu);
+
+        const TDBusMenuLayoutItem root = exporter.Layout(0, -1, {});
+        QCOMPARE(root.Properties.value(QStringLiteral("children-display")).toString(), QStringLiteral("submenu"));
+        QCOMPARE(root.Children.size(), 3);
+        QCOMPARE(root.Children.at(0).Properties.value(QStringLiteral("label")).toString(), QStringLiteral("_Open"));
+        QCOMPARE(root.Children.at(1).Properties.value(QStringLiteral("type")).toString(), QStringLiteral("separator"));
+        QCOMPARE(root.Children.at(2).Properties.value(QStringLiteral("label")).toString(), QStringLiteral("Save__as & quit"));
+        QVERIFY(exporter.Layout(0, 0, {}).Children.isEmpty());
+        QVERIFY(exporter.Layout(0, -1, {QStringLiteral("label")}).Children.at(1).Properties.isEmpty());
+
+        // A change of an entry is announced with a new revision.
+        const uint revision = exporter.Revision();
+        quit->setEnabled(false);
+        QVERIFY(exporter.Revision() > revision);
+        QVariantMap properties;
+        QVERIFY(exporter.ItemProperties(3, {}, properties));
+        QCOMPARE(properties.value(QStringLiteral("enabled")), QVariant(false));
+        QVERIFY(!exporter.ItemProperties(4, {}, properties));
+
+        // Clicks trigger from the event loop; separators, disabled entries and
+        // unknown ids trigger nothing.
+        QSignalSpy opened(open, &QAction::triggered);
+        QSignalSpy quitted(quit, &QAction::triggered);
+        QVERIFY(exporter.Event(1, QStringLiteral("clicked")));
+        QVERIFY(exporter.Event(1, QStringLiteral("hovered")));
+        QVERIFY(exporter.Event(2, QStringLiteral("clicked")));
+        QVERIFY(exporter.Event(3, QStringLiteral("clicked")));
+        QVERIFY(!exporter.Event(7, QStringLiteral("clicked")));
+        QCOMPARE(opened.count(), 0);
+        QCoreApplication::processEvents();
+        QCOMPARE(opened.count(), 1);
+        QCOMPARE(quitted.count(), 0);
+    }
+
     void systemHostPostsIconEvents_data()
     {
         QTest::addColumn<int>("reason");
+        QTest::addColumn<bool>("freePopups");
         QTest::addColumn<qintptr>("mouseEvent");
-        QTest::newRow("click") << int(QSystemTrayIcon::Trigger) << TrayLeftButtonDown;
-        QTest::newRow("context") << int(QSystemTrayIcon::Context) << TrayRightButtonDown;
-        QTest::newRow("double click") << int(QSystemTrayIcon::DoubleClick) << TrayLeftButtonDoubleClick;
-        QTest::newRow("middle") << int(QSystemTrayIcon::MiddleClick) << TrayMiddleButtonDown;
+        QTest::newRow("click") << int(QSystemTrayIcon::Trigger) << true << TrayLeftButtonDown;
+        QTest::newRow("context") << int(QSystemTrayIcon::Context) << true << TrayRightButtonDown;
+        QTest::newRow("double click") << int(QSystemTrayIcon::DoubleClick) << true << TrayLeftButtonDoubleClick;
+        QTest::newRow("middle") << int(QSystemTrayIcon::MiddleClick) << true << TrayMiddleButtonDown;
+        // Wayland: a menu with no window shown would become a window of its
+        // own; the host draws the published menu instead.
+        QTest::newRow("context, no free-standing menus") << int(QSystemTrayIcon::Context) << false << qintptr(0);
+        QTest::newRow("click, no free-standing menus") << int(QSystemTrayIcon::Trigger) << false << TrayLeftButtonDown;
     }
 
     void systemHostPostsIconEvents()
     {
         QFETCH(int, reason);
+        QFETCH(bool, freePopups);
         QFETCH(qintptr, mouseEvent);
+        TWindowSystemTraits traits;
+        traits.FreeStandingPopups = freePopups;
+        SetWindowSystemTraits(&traits);
+        const auto restore = qScopeGuard([] { SetWindowSystemTraits(nullptr); });
         if (TStatusNotifierItem::HostAvailable())
             QSKIP("a notification host on this session bus takes the icon past QSystemTrayIcon");
         TListener owner(TTrayNotifyEvent::EventType());
@@ -221,9 +277,11 @@ private slots:
         // own event.
         QCOMPARE(owner.Count, 0);
         QCoreApplication::processEvents();
-        QCOMPARE(owner.Count, 1);
-        QCOMPARE(owner.Last.Msg, quint32(1125));
-        QCOMPARE(owner.Last.LParam, mouseEvent);
+        QCOMPARE(owner.Count, mouseEvent ? 1 : 0);
+        if (mouseEvent) {
+            QCOMPARE(owner.Last.Msg, quint32(1125));
+            QCOMPARE(owner.Last.LParam, mouseEvent);
+        }
         host.Remove(data);
         QVERIFY(!icon->isVisible());
     }
