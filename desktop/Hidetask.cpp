@@ -3,6 +3,7 @@
 #include "Formutil.h"
 #include "Frestore.h"
 #include "Messagebox.h"
+#include "Windowsystem.h"
 #include "kvparam.h"
 
 #include <QApplication>
@@ -194,6 +195,7 @@ bool THideOnTaskbar::AddIcon()
     FNotifyData.CallbackMessage = FCallbackMessage;
     FNotifyData.Icon = FIcon;
     FNotifyData.SetTip(FTipText);
+    FNotifyData.Menu = FPopupMenu;
 
     // The area may be busy starting up: try again twice, a little later each
     // time. Without success the icon still counts as added, so that the
@@ -292,6 +294,9 @@ void THideOnTaskbar::ShowForms()
         form->setEnabled(true);
         if (FMinimisedInstead)
             form->setWindowState(form->windowState() & ~Qt::WindowMinimized);
+        // A form minimised once (for want of a notification area) would
+        // otherwise come back minimised.
+        ClearIconicStartState(form);
         form->show();
     }
 }
@@ -329,8 +334,12 @@ void THideOnTaskbar::HideToTray()
         return;
     }
     // Without a notification area a hidden program could not be brought back:
-    // minimise instead, so the taskbar or dock still shows it.
-    FMinimisedInstead = !Host().AreaAvailable();
+    // minimise instead, so the taskbar or dock still shows it. Where
+    // minimising cannot be relied on either, the forms stay as they are.
+    const bool area = Host().AreaAvailable();
+    if (!area && !WindowSystemTraits().ReliableMinimise)
+        return;
+    FMinimisedInstead = !area;
     if (!FMinimisedInstead)
         AddIcon();
     // With every form hidden, closing any other window (a message box, the
@@ -339,6 +348,11 @@ void THideOnTaskbar::HideToTray()
     FKeepRunning = std::make_unique<QEventLoopLocker>();
     HideForms();
     FHidden = true;
+}
+
+bool THideOnTaskbar::CanHide()
+{
+    return WindowSystemTraits().ReliableMinimise || Host().AreaAvailable();
 }
 
 void THideOnTaskbar::RestoredFromTaskbar()

@@ -14,7 +14,9 @@
 //
 // Where no notification area exists, a hide minimises the forms instead, so
 // the window stays reachable from the taskbar or dock; bringing it back from
-// there is then handled like a click on the icon.
+// there is then handled like a click on the icon. Where the window system
+// cannot be relied on to minimise either (Wayland), a hide leaves the forms
+// shown and usable; CanHide() tells beforehand.
 //
 // While hidden the object keeps the application running: closing the last
 // visible window (a message box, say) does not end it. Ending the program
@@ -67,6 +69,9 @@ public:
     QByteArray FSettingsName = "kvhidetask"; // parameter store application name
 
     void HideToTray();
+    // Whether a hide would take the forms away: into the notification area,
+    // or minimised.
+    bool CanHide();
     void RequestRestore();
     void HandleTrayMessage(TTrayMessage& message);
     void ReAddIcon();

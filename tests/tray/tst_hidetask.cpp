@@ -7,12 +7,14 @@
 #include "Messagebox.h"
 #include "Testenv.h"
 #include "Trayicon.h"
+#include "Windowsystem.h"
 
 #include <QApplication>
 #include <QCursor>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
@@ -245,6 +247,7 @@ private slots:
         QCOMPARE(FHost->Last.Owner, FOwner.get());
         QCOMPARE(FHost->Last.CallbackMessage, CallbackMessage);
         QCOMPARE(FHost->Last.Flags, quint32(7));
+        QCOMPARE(FHost->Last.Menu.data(), FMenu.get());
     }
 
     void nullIconRefusesToHide()
@@ -511,6 +514,29 @@ private slots:
         QVERIFY(FOwner->isEnabled());
         QVERIFY(!FTray->Hidden());
         QVERIFY(!FTray->MinimisedInstead());
+    }
+
+    void noAreaAndNoReliableMinimiseLeavesFormsUsable_data()
+    {
+        QTest::addColumn<bool>("area");
+        QTest::newRow("notification area: hidden") << true;
+        QTest::newRow("none: stays shown and usable") << false;
+    }
+
+    void noAreaAndNoReliableMinimiseLeavesFormsUsable()
+    {
+        QFETCH(bool, area);
+        TWindowSystemTraits wayland;
+        wayland.ReliableMinimise = false;
+        SetWindowSystemTraits(&wayland);
+        const auto restore = qScopeGuard([] { SetWindowSystemTraits(nullptr); });
+        FHost->Area = area;
+        QCOMPARE(FTray->CanHide(), area);
+        FTray->HideToTray();
+        QCOMPARE(FTray->Hidden(), area);
+        QCOMPARE(FOwner->isVisible(), !area);
+        QVERIFY(!FOwner->isMinimized());
+        QCOMPARE(FOwner->isEnabled(), !area);
     }
 
     void noAreaRestoreFromTaskbarAsksPassword_data()
