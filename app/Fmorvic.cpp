@@ -13,6 +13,7 @@
 #include "Trayicon.h"
 #include "Viewdoc.h"
 #include "Weblinks.h"
+#include "Windowsystem.h"
 #include "kvparam.h"
 
 #include <QClipboard>
@@ -398,11 +399,15 @@ void TFormMorvic::SaveSettings()
 {
     TParamStore store;
     ParamOpen(MorvicSettingsName, MorvicSettingsName, store, 1);
-    // Position and size only of a window in its normal state.
+    // Position and size only of a window in its normal state. Where the
+    // window system keeps the position to itself (Wayland), the stored one
+    // stays for the next start on a desktop that has one.
     if (!(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))) {
         const QRect frame = frameGeometry();
-        ParamWriteInt(store, MorvicSettingTop, frame.top());
-        ParamWriteInt(store, MorvicSettingLeft, frame.left());
+        if (WindowSystemTraits().ReportsPosition) {
+            ParamWriteInt(store, MorvicSettingTop, frame.top());
+            ParamWriteInt(store, MorvicSettingLeft, frame.left());
+        }
         ParamWriteInt(store, MorvicSettingWidth, frame.width());
         ParamWriteInt(store, MorvicSettingHeight, frame.height());
     }
@@ -421,7 +426,10 @@ void TFormMorvic::UpdateMenuChecks()
 void TFormMorvic::FormClose(QObject*, bool& CloseAllowed)
 {
     SaveSettings();
-    if (FQuitRequested == 0 && FHideOnTaskbar != 0) {
+    // A close that nothing could undo (no notification area, and a window
+    // system that may ignore minimising) ends the program rather than
+    // leaving it unreachable.
+    if (FQuitRequested == 0 && FHideOnTaskbar != 0 && (!FTray || FTray->CanHide())) {
         if (FTray)
             FTray->HideToTray();
         CloseAllowed = false;

@@ -16,6 +16,7 @@
 #include "Trayhostwatch.h"
 #include "Trayicon.h"
 #include "Weblinks.h"
+#include "Windowsystem.h"
 
 #include <QAction>
 #include <QApplication>
@@ -25,6 +26,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -323,6 +325,35 @@ private slots:
         QCOMPARE(FArea->Adds, 0);
         Action("Quit2")->trigger();
         QVERIFY(Ended());
+    }
+
+    void WindowSystemWithoutPositionsOrMinimising_data()
+    {
+        QTest::addColumn<bool>("area");
+        QTest::newRow("notification area: a close hides") << true;
+        QTest::newRow("none: a close ends the program") << false;
+    }
+
+    void WindowSystemWithoutPositionsOrMinimising()
+    {
+        QFETCH(bool, area);
+        const TWindowSystemTraits wayland{false, false, false};
+        SetWindowSystemTraits(&wayland);
+        const auto restore = qScopeGuard([] { SetWindowSystemTraits(nullptr); });
+        FArea->Available = area;
+        SeedSettings({{"top", 11}, {"left", 22}});
+        TFormMorvic* form = Start();
+        form->show();
+        form->move(30, 40);
+        form->close();
+        QCOMPARE(Ended(), !area);
+        QCOMPARE(form->Tray()->Hidden(), area);
+        // The position the window system keeps to itself stays as stored;
+        // the size is saved.
+        QCOMPARE(Setting("top").toInt(), 11);
+        QCOMPARE(Setting("left").toInt(), 22);
+        QCOMPARE(Setting("width").toInt(), form->frameGeometry().width());
+        QCOMPARE(Setting("height").toInt(), form->frameGeometry().height());
     }
 
     void AutoLoadItemWritesTheEntryAtOnce_data()
