@@ -290,8 +290,18 @@ wait_for "the Tarvolin window" window_visible
 wmctrl -c Tarvolin
 wait_for "the window to be minimised" window_iconic
 app_running || fail "the program ended on a close with no notification area"
+
+step "a tray appears, the window is restored from the taskbar, hidden again: the icon brings it back in its normal state"
+start_tray
 wmctrl -a Tarvolin
 wait_for "the window to come back" window_visible
+wmctrl -c Tarvolin
+wait_for "the window to hide" window_gone
+wait_for "the tray icon" icon_mapped
+wait_icon_settled
+click_icon 1
+wait_for "the window to come back" window_visible
+window_iconic && fail "the window came back minimised"
 
 step "File › Quit ends the program although hideontaskbar is set"
 win=$(xdotool search --onlyvisible --name '^Tarvolin$' | head -1)
