@@ -202,7 +202,7 @@ start_sway x11
 cat >"$XDG_CONFIG_HOME/waybar/config" <<'CONF'
 { "layer": "top", "position": "bottom", "height": 30, "modules-right": ["tray"], "tray": { "icon-size": 20, "spacing": 4 } }
 CONF
-printf '* { font-family: sans-serif; font-size: 12px; }\nwindow#waybar { background: #dcdcdc; }\n' \
+printf '* { font-family: sans-serif; font-size: 12px; }\nwindow#waybar { background: #dcdcdc; }\n#tray { padding: 0 8px; }\n' \
   >"$XDG_CONFIG_HOME/waybar/style.css"
 waybar >>"$WORK/waybar.log" 2>&1 & BAR=$!
 wait_for "waybar's StatusNotifier watcher" sni_watcher
