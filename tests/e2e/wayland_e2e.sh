@@ -28,9 +28,10 @@ if [ "$(id -u)" = 0 ]; then
   mkdir -p "$WORK/bin" "$WORK/shots"
   cp "$APP_BIN" "$WORK/bin/tarvolin"
   chown -R nobody:nogroup "$WORK"
+  keep=(PATH="$PATH" STEP_TIMEOUT="$STEP_TIMEOUT" TARVOLIN_E2E_USER=1)
+  for v in ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS; do [ -n "${!v:-}" ] && keep+=("$v=${!v}"); done
   setpriv --reuid=nobody --regid=nogroup --clear-groups --reset-env -- \
-    env PATH="$PATH" STEP_TIMEOUT="$STEP_TIMEOUT" TARVOLIN_E2E_USER=1 \
-    "$0" "$WORK/bin/tarvolin" "$WORK"
+    env "${keep[@]}" "$0" "$WORK/bin/tarvolin" "$WORK"
   rc=$?
   [ -n "${SHOT_DIR:-}" ] && cp "$WORK"/shots/*.png "$SHOT_DIR"/ 2>/dev/null
   exit $rc
