@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QPaintDevice>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QWidget>
 
@@ -76,17 +77,30 @@ void TCanvas::SetFontStyle(TFontStyles style)
 
 QRect TCanvas::VisibleArea() const
 {
-    if (!FPainter || !FDevice)
+    if (!FPainter || !FPainter->isActive())
         return {};
-    // The device's own rectangle in logical coordinates (the painter's
-    // transform, not the device transform: a widget painted into its
-    // window's backing store is offset there, but its device is the widget),
-    // narrowed by any clip, which Qt already reports in logical coordinates.
+    // The pixels the painter can reach are those of the surface its engine
+    // draws on (for a widget, its window's backing store), narrowed by the
+    // system clip (the widget's own part of that surface, or the part being
+    // repainted) and by any clip set on the painter. The surface and the
+    // system clip count device pixels; the device transform (the device pixel
+    // ratio, a widget's offset in its window) takes them back to logical
+    // coordinates. The painted device's own size is no help here: a widget
+    // reports it in logical pixels, an image in device pixels.
+    const QPaintEngine* engine = FPainter->paintEngine();
+    const QPaintDevice* surface = engine ? engine->paintDevice() : nullptr;
+    if (!surface)
+        return {};
     bool invertible = true;
-    const QTransform inverse = FPainter->combinedTransform().inverted(&invertible);
+    const QTransform toLogical = FPainter->deviceTransform().inverted(&invertible);
     if (!invertible)
         return {};
-    QRect area = inverse.mapRect(QRect(0, 0, FDevice->width(), FDevice->height()));
+    QRectF pixels(0, 0, surface->width(), surface->height());
+    const QRegion systemClip = engine->systemClip();
+    if (!systemClip.isEmpty())
+        pixels = pixels.intersected(QRectF(systemClip.boundingRect()));
+    // Every logical pixel that covers part of a reachable device pixel.
+    QRect area = toLogical.mapRect(pixels).toAlignedRect();
     if (FPainter->hasClipping())
         area = area.intersected(FPainter->clipBoundingRect().toAlignedRect());
     return area;
