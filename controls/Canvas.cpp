@@ -1,6 +1,7 @@
 #include "Canvas.h"
 
 #include <QFontMetrics>
+#include <QImage>
 #include <QPaintDevice>
 #include <QPaintEngine>
 #include <QPainter>
@@ -213,18 +214,42 @@ void TCanvas::Ellipse(int x1, int y1, int x2, int y2)
 {
     if (!FPainter || x2 <= x1 || y2 <= y1)
         return;
-    FPainter->save();
-    FPainter->setRenderHint(QPainter::Antialiasing, false);
+    // Qt rasterises the shape at ratio 1 into a scratch image of the visible
+    // part of the rectangle, and its pixel runs are filled like any other, so
+    // the shape scales with the device pixel ratio instead of being drawn
+    // afresh with a hairline pen. Pixels Qt would set outside the rectangle
+    // (it does so for some flat ellipses) are left out.
+    const QRect visible = VisibleArea();
+    const int left = std::max(x1, visible.left());
+    const int top = std::max(y1, visible.top());
+    const int right = std::min(x2 - 1, visible.right());
+    const int bottom = std::min(y2 - 1, visible.bottom());
+    if (left > right || top > bottom)
+        return;
+    const QRect box(QPoint(left, top), QPoint(right, bottom));
+    QImage shape(box.size(), QImage::Format_ARGB32);
+    shape.fill(Qt::transparent);
+    QPainter painter(&shape);
+    painter.translate(-box.topLeft());
     if (FPenStyle == psClear)
-        FPainter->setPen(Qt::NoPen);
+        painter.setPen(Qt::NoPen);
     else
-        FPainter->setPen(QPen(TColorToQColor(FPenColor), 0));
+        painter.setPen(QPen(TColorToQColor(FPenColor), 0));
     if (FBrushStyle == bsSolid)
-        FPainter->setBrush(TColorToQColor(FBrushColor));
-    else
-        FPainter->setBrush(Qt::NoBrush);
-    FPainter->drawEllipse(QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1));
-    FPainter->restore();
+        painter.setBrush(TColorToQColor(FBrushColor));
+    painter.drawEllipse(QRectF(x1, y1, double(x2) - x1 - 1, double(y2) - y1 - 1));
+    painter.end();
+    for (int y = 0; y < shape.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(shape.constScanLine(y));
+        for (int x = 0; x < shape.width();) {
+            int end = x + 1;
+            while (end < shape.width() && row[end] == row[x])
+                ++end;
+            if (qAlpha(row[x]) != 0)
+                FillPixels(box.left() + x, box.top() + y, end - x, 1, QColorToTColor(QColor(row[x])));
+            x = end;
+        }
+    }
 }
 
 QSize TCanvas::TextExtent(const QByteArray& text) const

@@ -10,6 +10,11 @@
 //     solid, and draws the text transparently otherwise;
 //   - colours are TColor values, 0x00BBGGRR (red in the low byte). This is the
 //     one place where they become QColor.
+// Every rule counts logical pixels. On a screen with a device pixel ratio
+// above 1 each logical pixel is filled as a whole block of device pixels (at
+// a fractional ratio the block edges are rounded, so neighbours still meet),
+// and a picture comes out as the ratio-1 picture scaled up; only text is
+// drawn afresh by the font engine at the finer resolution.
 // A canvas made from a paint device alone measures text but draws nothing;
 // controls use it to lay out text outside a paint.
 #include <QByteArray>
