@@ -1,0 +1,490 @@
+// THexEditor: the layout and painting of the control (rows of address,
+// byte panel and character panel between shaded bars, or a centred
+// message), the hit-test cells recorded while painting, and the cursor.
+#include "Hexcontrol.h"
+
+#include "Canvas.h"
+#include "Glimrapanel.h"
+#include "Hittest.h"
+#include "Numbase.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const char* const kLayoutMessage = "Please make sure the Bytes-Per-Line (BPL) setting you\n"
+                                   "select is divisible by the Bytes-Per-Group (BPG) setting\n"
+                                   "you have selected\n";
+
+const int kBorderWidth = 12;    // left and right border of a row
+const int kSeparatorWidth = 20; // slot of a shaded separator bar
+const int kTopMargin = 10;      // y of the first row
+const int kFrameSpan = 150;     // ramp span of the shaded frame
+const int kDotSize = 30;
+const TColor kDotColor = 0x80FFFF;
+const TColor kCursorColor = 0x000000;
+const int kMessageLines = 10;
+
+QByteArray Text(const char* s)
+{
+    return QByteArray::fromRawData(s, int(std::strlen(s)));
+}
+
+} // namespace
+
+void THexEditor::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    TCanvas canvas(painter);
+    canvas.SetFont(font());
+    FCanvas = &canvas;
+    FPainting = true;
+    Paint();
+    FPainting = false;
+    FCanvas = nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Painting
+
+void THexEditor::Paint()
+{
+    const TRect client = ClientRect(this);
+    FCanvas->SetBrushStyle(bsSolid);
+    FCanvas->SetBrushColor(TColor(FColor));
+    PaintBackground();
+    // Over the dots, text is drawn transparently.
+    if (FPolkaDots > 0)
+        FCanvas->SetBrushStyle(bsClear);
+
+    if (FMessage[0]) {
+        PaintMessage(FMessage);
+        return;
+    }
+    if (FBytesPerLine < 1 || FBytesPerGroup < 1 || FBytesPerLine % FBytesPerGroup != 0) {
+        PaintMessage(kLayoutMessage);
+        return;
+    }
+
+    FCanvas->SetFont(font());
+    FRowHeight = FCanvas->TextHeight("A");
+    FCellWidth = FCanvas->TextWidth("A");
+    if (FRowHeight < 1)
+        FRowHeight = 1;
+    // Bands of an earlier row height would never match a row again.
+    if (FRowHeight != FHitRowHeight) {
+        HitListClear(FHitList.get());
+        FHitRowHeight = FRowHeight;
+    }
+
+    const int top = FScrollBar ? int(qBound(qint64(0), qint64(FScrollBar->value()) * FBytesPerLine,
+                                            qint64(INT_MAX)))
+                               : 0;
+    FFirstVisible = top;
+    FPaintY = kTopMargin;
+    FVisibleRows = 0;
+    FRowWidthChanged = 0;
+
+    int rows = 0;
+    for (qint64 y = kTopMargin; y + FRowHeight < client.Bottom; y += FRowHeight)
+        ++rows;
+    SortChangedOffsets();
+
+    for (int i = 0; i < rows; ++i) {
+        const qint64 offset = qint64(top) + qint64(i) * FBytesPerLine;
+        if (offset + FBytesPerLine - 1 > INT_MAX)
+            break; // offsets past the control's 32-bit range do not exist
+        FHitRow = HitListGetRow(FHitList.get(), FPaintY, FPaintY + FRowHeight - 1, 1);
+        HitRowClear(FHitRow);
+        PaintRow(int(offset));
+        FPaintY += FRowHeight;
+        FVisibleRows += 1;
+        FLastVisible = int(offset + FBytesPerLine - 1);
+    }
+    FHitRow = nullptr;
+
+    PaintFrame();
+    if (FScrollBar && FScrollBar->pageStep() != FVisibleRows)
+        FScrollBar->setPageStep(FVisibleRows);
+    if (FRowWidthChanged)
+        emit OnRowWidthChange(this);
+}
+
+void THexEditor::SortChangedOffsets()
+{
+    const TChangeLog& log = *FChangeLog;
+    if (FChangedCount >= 0 && FChangedRevision == log.Revision)
+        return; // still sorted from an earlier paint
+    for (int i = 0; i < log.UndoCount; ++i)
+        FChangedOffsets[i] = log.UndoEntries[i].Offset;
+    std::sort(FChangedOffsets, FChangedOffsets + log.UndoCount);
+    FChangedCount = log.UndoCount;
+    FChangedRevision = log.Revision;
+}
+
+bool THexEditor::IsChanged(int offset) const
+{
+    if (FChangedCount < 0 || FChangedRevision != FChangeLog->Revision)
+        return FChangeLog->FindOffset(offset) != nullptr;
+    return std::binary_search(FChangedOffsets, FChangedOffsets + FChangedCount, offset);
+}
+
+unsigned THexEditor::SetCellColor(int offset, int panel)
+{
+    const unsigned previous = unsigned(FCanvas->FontColor());
+    unsigned color;
+    if (offset == FCursorOffset)
+        color = FColorCursor;
+    else if (IsChanged(offset))
+        color = FColorChange;
+    else
+        color = panel == 0 ? FColorByte : FColorAscii;
+    FCanvas->SetFontColor(TColor(color));
+    return previous;
+}
+
+int THexEditor::PaintRow(int offset)
+{
+    FPaintX = 0;
+    PaintLeftBorder();
+    PaintAddress(offset);
+    PaintAddrBytesSeperator();
+    if (FBaseBytes == 10)
+        PaintDecimalBytes(offset);
+    else
+        PaintHexBytes(offset);
+    PaintBytesCharsSeperator();
+    for (int i = 0; i < FBytesPerLine; ++i) {
+        const int o = offset + i;
+        const int x0 = FPaintX;
+        const unsigned previous = SetCellColor(o, 1);
+        if (o < FDataSize)
+            PaintChar(FData[o], FCellWidth);
+        else
+            PaintBlankChar();
+        HitRowAdd(FHitRow, x0, FPaintX - 1, o, 1);
+        FCanvas->SetFontColor(TColor(previous));
+        if (FCursorPanel == 1 && o == FCursorOffset)
+            PaintCharCursor(x0, FPaintY);
+    }
+    PaintRightBorder();
+    if (FPaintX != FRowWidth) {
+        FRowWidth = FPaintX;
+        FRowWidthChanged = 1;
+    }
+    return FPaintX;
+}
+
+void THexEditor::PaintHexBytes(int offset)
+{
+    FCellDigits = 2 * FBytesPerGroup;
+    FInputDigits = 2;
+    FCursorStep = 1;
+    for (int i = 0; i < FBytesPerLine; ++i) {
+        const int o = offset + i;
+        const int x0 = FPaintX;
+        const unsigned previous = SetCellColor(o, 0);
+        if (o < FDataSize)
+            PaintByte(GetByte(o));
+        else
+            PaintBlankByte();
+        HitRowAdd(FHitRow, x0, FPaintX - 1, o, 0);
+        FCanvas->SetFontColor(TColor(previous));
+        if ((i + 1) % FBytesPerGroup == 0 && i + 1 < FBytesPerLine)
+            PaintSpace();
+        if (FCursorPanel == 0 && o == FCursorOffset)
+            PaintByteCursor(x0, FPaintY, FDigit);
+    }
+}
+
+void THexEditor::PaintDecimalBytes(int offset)
+{
+    const int digits = DecimalDigitsForBytes(FBytesPerGroup);
+    FCellDigits = digits;
+    FInputDigits = digits;
+    FCursorStep = FBytesPerGroup;
+    const int cells = FBytesPerLine / FBytesPerGroup;
+    for (int c = 0; c < cells; ++c) {
+        const int o = offset + c * FBytesPerGroup;
+        const int x0 = FPaintX;
+        const unsigned previous = SetCellColor(o, 0);
+        if (o < FDataSize) {
+            unsigned value = 0;
+            for (int i = 0; i < FBytesPerGroup; ++i)
+                value = (value << 8) | GetByte(o + i);
+            PaintDecimal(value, FCellDigits);
+        } else {
+            PaintBlankDecimal();
+        }
+        HitRowAdd(FHitRow, x0, FPaintX - 1, o, 0);
+        FCanvas->SetFontColor(TColor(previous));
+        PaintSpace();
+        if (FCursorPanel == 0 && o == FCursorOffset)
+            PaintByteCursor(x0, FPaintY, FDigit);
+    }
+}
+
+void THexEditor::PaintAddress(int offset)
+{
+    char text[32];
+    if (FBaseOffset == 16)
+        std::snprintf(text, sizeof text, "%0*X", 8, unsigned(offset));
+    else if (FBaseOffset == 10)
+        std::snprintf(text, sizeof text, "%0*u", 8, unsigned(offset));
+    else
+        return;
+    PaintText(text);
+}
+
+void THexEditor::PaintHex(int value, int digits)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%0*X", qBound(0, digits, 40), unsigned(value));
+    PaintText(text);
+}
+
+void THexEditor::PaintDecimal(unsigned value, int digits)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%0*u", qBound(0, digits, 40), value);
+    PaintText(text);
+}
+
+void THexEditor::PaintText(const char* text)
+{
+    const QByteArray t = Text(text);
+    FCanvas->TextOut(FPaintX, FPaintY, t);
+    FPaintX += FCanvas->TextWidth(t);
+}
+
+void THexEditor::PaintByte(int value)
+{
+    PaintHex(value, 2);
+}
+
+char THexEditor::FormatChar(unsigned char c)
+{
+    return c == 0 ? '.' : static_cast<char>(c);
+}
+
+void THexEditor::PaintChar(unsigned char c, int width)
+{
+    const char ch = FormatChar(c);
+    const QByteArray t(&ch, 1);
+    FCanvas->TextOut(FPaintX, FPaintY, t);
+    FPaintX += width == -1 ? FCanvas->TextWidth(t) : width;
+}
+
+void THexEditor::PaintBlankByte()
+{
+    FPaintX += 2 * FCellWidth;
+}
+
+void THexEditor::PaintBlankDecimal()
+{
+    FPaintX += FCellDigits * FCellWidth;
+}
+
+void THexEditor::PaintBlankChar()
+{
+    FPaintX += FCellWidth;
+}
+
+void THexEditor::PaintSpace()
+{
+    FPaintX += FCellWidth;
+}
+
+void THexEditor::PaintLeftBorder()
+{
+    FPaintX += kBorderWidth;
+}
+
+void THexEditor::PaintRightBorder()
+{
+    FPaintX += kBorderWidth;
+}
+
+void THexEditor::PaintAddrBytesSeperator()
+{
+    FAddrSeparatorX = FPaintX;
+    FPaintX += kSeparatorWidth;
+}
+
+void THexEditor::PaintBytesCharsSeperator()
+{
+    FCharSeparatorX = FPaintX;
+    FPaintX += kSeparatorWidth;
+}
+
+void THexEditor::PaintVertBar(int barWidth, int slotWidth)
+{
+    const TRect client = ClientRect(this);
+    GradientVertBar(*FCanvas, FPaintX, barWidth - 1, client.Bottom - (barWidth - 1), barWidth, slotWidth, FDoRed,
+                    FDoGreen, FDoBlue);
+}
+
+void THexEditor::PaintFrame()
+{
+    GradientFrame(*FCanvas, ClientRect(this), FBarWidth, kFrameSpan, FDoRed, FDoGreen, FDoBlue);
+    for (int x : {FAddrSeparatorX, FCharSeparatorX}) {
+        if (x >= 0) {
+            FPaintX = x;
+            PaintVertBar(FBarWidth, kSeparatorWidth);
+        }
+    }
+}
+
+void THexEditor::PaintMessage(const char* text)
+{
+    char copy[TextSize];
+    std::snprintf(copy, sizeof copy, "%s", text);
+    const char* lines[kMessageLines];
+    int count = 0;
+    char* start = copy;
+    while (count < kMessageLines && *start) {
+        char* end = std::strchr(start, '\n');
+        lines[count++] = start;
+        if (!end)
+            break;
+        *end = 0;
+        start = end + 1;
+    }
+    FAddrSeparatorX = FCharSeparatorX = -1;
+    const TRect client = ClientRect(this);
+    for (int j = 0; j < count; ++j) {
+        const QByteArray t = Text(lines[j]);
+        const QSize extent = FCanvas->TextExtent(t);
+        const int x = client.Left + (client.Width() - extent.width()) / 2;
+        const int y = client.Top + (client.Height() - extent.height()) / 2 + extent.height() * j;
+        FCanvas->TextOut(x, y, t);
+    }
+    PaintFrame();
+}
+
+void THexEditor::PaintBackground()
+{
+    const TRect client = ClientRect(this);
+    FCanvas->FillRect(client);
+    if (FPolkaDots <= 0)
+        return;
+    const TColor brush = FCanvas->BrushColor();
+    const TColor pen = FCanvas->PenColor();
+    FCanvas->SetBrushColor(kDotColor);
+    FCanvas->SetPenColor(kDotColor);
+    const int dots = qMin(FPolkaDots, int(DotCount));
+    for (int i = 0; i < dots; ++i) {
+        int* pos = FDotPos[i];
+        int* vel = FDotVel[i];
+        pos[0] += vel[0];
+        pos[1] += vel[1];
+        const bool outside = pos[0] < client.Left || pos[0] > client.Right || pos[1] < client.Top ||
+                             pos[1] > client.Bottom;
+        if (outside || (vel[0] == 0 && vel[1] == 0)) {
+            pos[0] = client.Left + (client.Right > 0 ? std::rand() % client.Right : 0);
+            pos[1] = client.Top + (client.Bottom > 0 ? std::rand() % client.Bottom : 0);
+            vel[0] = std::rand() % 3 - 1;
+            vel[1] = std::rand() % 3 - 1;
+        }
+        FCanvas->Ellipse(pos[0], pos[1], pos[0] + kDotSize, pos[1] + kDotSize);
+    }
+    FCanvas->SetBrushColor(brush);
+    FCanvas->SetPenColor(pen);
+}
+
+// ---------------------------------------------------------------------------
+// Cursor painting
+
+bool THexEditor::CursorVisible() const
+{
+    return FCursorStyle == 1 || FBlinkPhase <= 2;
+}
+
+void THexEditor::PaintByteCursor(int cellX, int rowY, int digit)
+{
+    FCursorX = cellX + digit * FCellWidth;
+    FCursorY = rowY + FRowHeight - 2;
+    FCursorWidth = FCellWidth;
+    PaintCursor(CursorVisible() ? 1 : 0);
+}
+
+void THexEditor::PaintCharCursor(int cellX, int rowY)
+{
+    FCursorX = cellX;
+    FCursorY = rowY + FRowHeight - 2;
+    FCursorWidth = FCellWidth;
+    PaintCursor(CursorVisible() ? 1 : 0);
+}
+
+void THexEditor::PaintCursor(int on)
+{
+    if (FCursorX < 0 || !FCanvas)
+        return;
+    const TColor pen = FCanvas->PenColor();
+    FCanvas->SetPenColor(on ? kCursorColor : TColor(FColor));
+    FCanvas->MoveTo(FCursorX, FCursorY);
+    FCanvas->LineTo(FCursorX + FCursorWidth, FCursorY);
+    FCanvas->MoveTo(FCursorX, FCursorY + 1);
+    FCanvas->LineTo(FCursorX + FCursorWidth, FCursorY + 1);
+    FCanvas->SetPenColor(pen);
+}
+
+void THexEditor::AnimateCursor()
+{
+    if (FPolkaDots > 0)
+        update();
+    if (FMessage[0] || FCursorStyle == 1)
+        return;
+    if (++FBlinkPhase > 5)
+        FBlinkPhase = 0;
+    // Qt paints only inside a paint event: repaint the cursor's strip, whose
+    // paint draws the underline on or off by the phase.
+    if (FCursorX >= 0)
+        update(QRect(FCursorX, FCursorY, FCursorWidth, 2));
+}
+
+// ---------------------------------------------------------------------------
+// Bar painters kept for hosts that draw their own separators.
+
+void THexEditor::PaintHorizBar(int height)
+{
+    const int n = height / 2;
+    if (n < 1)
+        return;
+    const TRect client = ClientRect(this);
+    const TColor pen = FCanvas->PenColor();
+    const int y0 = FPaintY + n - 1;
+    for (int i = 0; i < n; ++i) {
+        FCanvas->SetPenColor(RGBToTColor(0, (i * (kFrameSpan / n)) % 256, 0xD2));
+        FCanvas->MoveTo(0, y0 - i);
+        FCanvas->LineTo(client.Right, y0 - i);
+        FCanvas->MoveTo(0, y0 + i);
+        FCanvas->LineTo(client.Right, y0 + i);
+    }
+    FCanvas->SetPenColor(pen);
+    FPaintY += height;
+}
+
+void THexEditor::PaintBar(int count, int width)
+{
+    const int n = count / 2;
+    if (n < 1)
+        return;
+    const TColor pen = FCanvas->PenColor();
+    const int x0 = FPaintX + width / 2 - 1;
+    for (int i = 0; i < n; ++i) {
+        FCanvas->SetPenColor(RGBToTColor(0, (i * (kFrameSpan / n)) % 256, 0xD2));
+        FCanvas->MoveTo(x0 - i, FPaintY);
+        FCanvas->LineTo(x0 - i, FPaintY + FRowHeight);
+        FCanvas->MoveTo(x0 + i, FPaintY);
+        FCanvas->LineTo(x0 + i, FPaintY + FRowHeight);
+    }
+    FCanvas->SetPenColor(pen);
+    FPaintX += width;
+}
