@@ -231,11 +231,14 @@ int THexEditor::DecodeOffset(const char* text)
 bool THexEditor::event(QEvent* e)
 {
     // Navigation keys and typed characters belong to the editor even inside
-    // a dialog or a window with shortcuts; Tab still moves the focus on.
+    // a dialog or a window with shortcuts; Tab still moves the focus on. With
+    // Ctrl, Alt or Meta a navigation key does nothing more here than without,
+    // so the host's shortcuts on it come first.
     if (e->type() == QEvent::ShortcutOverride) {
         const auto* k = static_cast<QKeyEvent*>(e);
         const int code = TypedCode(k);
-        if (IsNavigationKey(k->key()) || (code >= 32 && code <= 127)) {
+        const bool navigation = IsNavigationKey(k->key()) && !HasCommandModifier(k->modifiers());
+        if (navigation || (code >= 32 && code <= 127)) {
             e->accept();
             return true;
         }
@@ -251,8 +254,10 @@ void THexEditor::keyPressEvent(QKeyEvent* e)
         e->accept();
         return;
     }
+    // Only characters are typed: Escape, Enter, Backspace and the other
+    // control keys go on to the dialog or window around the editor.
     const int code = TypedCode(e);
-    if (code >= 0) {
+    if (code >= 32) {
         char ch = static_cast<char>(code);
         KeyPress(ch);
         e->accept();

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -75,6 +76,8 @@ private slots:
     void scrollFollowsCursor();
     void mouseClicks();
     void keysReachEditorInsideDialog();
+    void otherKeysReachDialogAndHost_data();
+    void otherKeysReachDialogAndHost();
 
 private:
     TTestConfigHome FConfigHome;
@@ -661,6 +664,60 @@ void TestHexEditor::keysReachEditorInsideDialog()
 
     QTest::mouseClick(ed, Qt::LeftButton, Qt::NoModifier, QPoint(3, 3));
     QCOMPARE(QApplication::focusWidget(), ed);
+}
+
+void TestHexEditor::otherKeysReachDialogAndHost_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<bool>("shortcut"); // the host has a shortcut on the key
+    QTest::addColumn<int>("result");    // how the dialog ended; -1: still open
+    QTest::addColumn<int>("cursor");
+
+    QTest::newRow("Escape cancels") << int(Qt::Key_Escape) << 0 << false << int(QDialog::Rejected) << 30;
+    QTest::newRow("Return presses the default button") << int(Qt::Key_Return) << 0 << false
+                                                        << int(QDialog::Accepted) << 30;
+    QTest::newRow("keypad Enter likewise") << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << false
+                                           << int(QDialog::Accepted) << 30;
+    QTest::newRow("Ctrl+Home reaches a host shortcut") << int(Qt::Key_Home) << int(Qt::ControlModifier) << true
+                                                       << -1 << 30;
+    QTest::newRow("Alt+Right reaches a host shortcut") << int(Qt::Key_Right) << int(Qt::AltModifier) << true
+                                                       << -1 << 30;
+    QTest::newRow("Ctrl+Right without a shortcut still moves") << int(Qt::Key_Right) << int(Qt::ControlModifier)
+                                                               << false << -1 << 31;
+}
+
+void TestHexEditor::otherKeysReachDialogAndHost()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(bool, shortcut);
+    QFETCH(int, result);
+    QFETCH(int, cursor);
+
+    QDialog dialog;
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* ed = new THexProbe(&dialog);
+    auto* ok = new QPushButton(QStringLiteral("Ok"), &dialog);
+    ok->setDefault(true);
+    QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+    layout->addWidget(ed);
+    layout->addWidget(ok);
+    auto* action = new QAction(&dialog);
+    if (shortcut)
+        action->setShortcut(QKeySequence(key | modifiers));
+    dialog.addAction(action);
+    QSignalSpy triggered(action, &QAction::triggered);
+    QSignalSpy finished(&dialog, &QDialog::finished);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    ed->setFocus();
+    ed->MoveCursor(30);
+
+    QTest::keyClick(ed, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(finished.isEmpty() ? -1 : finished.at(0).at(0).toInt(), result);
+    QCOMPARE(triggered.count(), shortcut ? 1 : 0);
+    QCOMPARE(ed->GetCursorOffset(), cursor);
 }
 
 QTEST_MAIN(TestHexEditor)
