@@ -1,18 +1,17 @@
 #pragma once
-// A fixed-capacity table of screen regions: up to 128 horizontal bands (a
-// range of y), each holding up to 128 cells (a range of x) with two words of
-// the owner's data. A painter records what it draws; a mouse handler looks a
-// point up to learn what was drawn there.
+// A table of screen regions: horizontal bands (a range of y), each holding
+// cells (a range of x) with two words of the owner's data. A painter records
+// what it draws; a mouse handler looks a point up to learn what was drawn
+// there.
 //
-// The table is a plain value type: no heap, embedded by value in its owner.
-// All bounds are inclusive. Lookups let the last match win. Requests past
-// the capacity are refused (no band is created, the cell is not stored), so
-// nothing is ever written outside the table. Every function accepts a null
-// pointer and then does nothing / returns null.
+// The table grows as bands and cells are added, so every band and cell that
+// is added is kept, however many there are; emptying a band or the list keeps
+// its room, so filling it again allocates nothing new. Nothing is ever written
+// outside the table. All bounds are inclusive. Lookups let the last match
+// win. Every function accepts a null pointer and then does nothing / returns
+// null.
 #include <cstdint>
-
-constexpr int HitMaxRows = 128;
-constexpr int HitMaxCells = 128;
+#include <vector>
 
 struct THitCell
 {
@@ -24,25 +23,26 @@ struct THitCell
 
 struct THitRow
 {
-    std::int32_t Top;    // first y, inclusive
-    std::int32_t Bottom; // last y, inclusive
-    THitCell Cells[HitMaxCells];
-    std::int32_t Count = 0; // cells in use: the first Count entries
+    std::int32_t Top = 0;    // first y, inclusive
+    std::int32_t Bottom = 0; // last y, inclusive
+    std::vector<THitCell> Cells; // room for the cells; grows as they are added
+    std::int32_t Count = 0;      // cells in use: the first Count entries
 };
 
 struct THitList
 {
-    THitRow Rows[HitMaxRows];
-    std::int32_t Count = 0; // bands in use: the first Count entries
+    std::vector<THitRow> Rows; // room for the bands; grows as they are added
+    std::int32_t Count = 0;    // bands in use: the first Count entries
 };
 
 void HitListClear(THitList* list);
 // The last band whose Top and Bottom equal top and bottom. When none matches
-// and create is non-zero, a new empty band is appended and returned, unless
-// the list is full; otherwise null.
+// and create is non-zero, a new empty band is appended and returned;
+// otherwise null. Appending may move the other bands: a band got earlier is
+// valid until the next band is appended.
 THitRow* HitListGetRow(THitList* list, std::int32_t top, std::int32_t bottom, int create);
 void HitRowClear(THitRow* row);
-// Appends {left, right, value, tag} unchanged; a full band ignores it.
+// Appends {left, right, value, tag} unchanged.
 void HitRowAdd(THitRow* row, std::int32_t left, std::int32_t right, std::int32_t value, std::int32_t tag);
 // The last band containing y is chosen; within it, the last cell containing
 // x is the result. Null when either is missing (earlier bands are not tried).

@@ -36,6 +36,15 @@ QByteArray Text(const char* s)
     return QByteArray::fromRawData(s, int(std::strlen(s)));
 }
 
+// Records a painted cell, from x0 to x1, for the mouse. A cell that starts
+// past the control's right edge cannot be clicked and is left out, so the
+// hit-test table holds no more than what can be seen, however long a line.
+void RecordCell(THitRow* row, const QWidget& control, int x0, int x1, int offset, int panel)
+{
+    if (x0 < control.width())
+        HitRowAdd(row, x0, x1, offset, panel);
+}
+
 } // namespace
 
 void THexEditor::paintEvent(QPaintEvent*)
@@ -168,7 +177,7 @@ int THexEditor::PaintRow(int offset)
             PaintChar(FData[o], FCellWidth);
         else
             PaintBlankChar();
-        HitRowAdd(FHitRow, x0, FPaintX - 1, o, 1);
+        RecordCell(FHitRow, *this, x0, FPaintX - 1, o, 1);
         FCanvas->SetFontColor(TColor(previous));
         if (FCursorPanel == 1 && o == FCursorOffset)
             PaintCharCursor(x0, FPaintY);
@@ -194,7 +203,7 @@ void THexEditor::PaintHexBytes(int offset)
             PaintByte(GetByte(o));
         else
             PaintBlankByte();
-        HitRowAdd(FHitRow, x0, FPaintX - 1, o, 0);
+        RecordCell(FHitRow, *this, x0, FPaintX - 1, o, 0);
         FCanvas->SetFontColor(TColor(previous));
         if ((i + 1) % FBytesPerGroup == 0 && i + 1 < FBytesPerLine)
             PaintSpace();
@@ -222,7 +231,7 @@ void THexEditor::PaintDecimalBytes(int offset)
         } else {
             PaintBlankDecimal();
         }
-        HitRowAdd(FHitRow, x0, FPaintX - 1, o, 0);
+        RecordCell(FHitRow, *this, x0, FPaintX - 1, o, 0);
         FCanvas->SetFontColor(TColor(previous));
         PaintSpace();
         if (FCursorPanel == 0 && o == FCursorOffset)

@@ -22,8 +22,8 @@ private slots:
     void Find_data();
     void Find();
     void GetRowWithoutCreateLeavesListUnchanged();
-    void BandCapacity();
-    void CellCapacity();
+    void Grows_data();
+    void Grows();
 };
 
 void THitTestTest::Find_data()
@@ -106,36 +106,40 @@ void THitTestTest::GetRowWithoutCreateLeavesListUnchanged()
     QVERIFY(!HitListFind(list.get(), 2, 2));
 }
 
-void THitTestTest::BandCapacity()
+void THitTestTest::Grows_data()
 {
-    auto list = std::make_unique<THitList>();
-    for (int i = 0; i < HitMaxRows; ++i)
-        QVERIFY(HitListGetRow(list.get(), i * 10, i * 10 + 9, 1));
-    QCOMPARE(list->Count, HitMaxRows);
-    // The 129th band is not created; the existing ones are still found.
-    QVERIFY(!HitListGetRow(list.get(), 5000, 5009, 1));
-    QCOMPARE(list->Count, HitMaxRows);
-    QCOMPARE(HitListGetRow(list.get(), 1270, 1279, 1), &list->Rows[127]);
-    // What the painter does with a refused band must be harmless.
-    THitRow* none = HitListGetRow(list.get(), 5000, 5009, 1);
-    HitRowClear(none);
-    HitRowAdd(none, 0, 1, 2, 3);
-    QVERIFY(!HitListFind(list.get(), 0, 5000));
+    QTest::addColumn<int>("bands");
+    QTest::addColumn<int>("cells");
+    QTest::newRow("many bands") << 300 << 2;
+    QTest::newRow("many cells") << 2 << 300;
+    QTest::newRow("both") << 200 << 200;
 }
 
-void THitTestTest::CellCapacity()
+// However many bands and cells are added, every one is kept and found, and
+// refilling an emptied table keeps finding what was added last.
+void THitTestTest::Grows()
 {
+    QFETCH(int, bands);
+    QFETCH(int, cells);
     auto list = std::make_unique<THitList>();
-    THitRow* row = HitListGetRow(list.get(), 0, 9, 1);
-    for (int i = 0; i < HitMaxCells; ++i)
-        HitRowAdd(row, i * 2, i * 2 + 1, i, 0);
-    HitRowAdd(row, 0, 1000, 999, 0); // ignored: the band is full
-    QCOMPARE(row->Count, HitMaxCells);
-    const THitCell* cell = HitListFind(list.get(), 255, 4);
-    QVERIFY(cell);
-    QCOMPARE(cell->Value, 127);
-    QCOMPARE(HitListFind(list.get(), 0, 4)->Value, 0);
-    QVERIFY(!HitListFind(list.get(), 256, 4));
+    for (int round = 0; round < 2; ++round) {
+        HitListClear(list.get());
+        for (int b = 0; b < bands; ++b) {
+            THitRow* row = HitListGetRow(list.get(), b * 10, b * 10 + 9, 1);
+            QVERIFY(row);
+            for (int c = 0; c < cells; ++c)
+                HitRowAdd(row, c * 2, c * 2 + 1, round * 100000 + b * 1000 + c, round);
+            QCOMPARE(row->Count, cells);
+        }
+        QCOMPARE(list->Count, bands);
+        for (const QPoint& bc : {QPoint(0, 0), QPoint(cells - 1, bands - 1), QPoint(cells / 2, bands / 2)}) {
+            const THitCell* cell = HitListFind(list.get(), bc.x() * 2 + 1, bc.y() * 10 + 9);
+            QVERIFY(cell);
+            QCOMPARE(cell->Value, round * 100000 + bc.y() * 1000 + bc.x());
+        }
+        QVERIFY(!HitListFind(list.get(), cells * 2, 0));
+        QVERIFY(!HitListFind(list.get(), 0, bands * 10));
+    }
 }
 
 QTEST_MAIN(THitTestTest)

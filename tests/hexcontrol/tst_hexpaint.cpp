@@ -71,7 +71,8 @@ private slots:
     void cellColours();
     void cursorBlinks();
     void rowHeightChangeEmptiesHitList();
-    void wideLineStaysInsideHitTable();
+    void everyPaintedCellIsClickable_data();
+    void everyPaintedCellIsClickable();
 
 private:
     TTestConfigHome FConfigHome;
@@ -347,25 +348,42 @@ void TestHexPaint::rowHeightChangeEmptiesHitList()
         QCOMPARE(ed.GetMouseOffset(x, y), -1);
 }
 
-void TestHexPaint::wideLineStaysInsideHitTable()
+void TestHexPaint::everyPaintedCellIsClickable_data()
 {
-    // 100 bytes per line make 200 cells a row; the table keeps 128 of them.
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("bytesPerLine");
+    QTest::newRow("tall: a portrait 4K screen") << QSize(700, 3000) << 16;
+    QTest::newRow("wide: 100 bytes a line") << QSize(2600, 80) << 100;
+}
+
+void TestHexPaint::everyPaintedCellIsClickable()
+{
+    QFETCH(QSize, size);
+    QFETCH(int, bytesPerLine);
     THexProbe ed;
     ed.setFont(TestFont(10));
-    ed.resize(2600, 80);
-    ed.SetBytesPerLine(100);
+    ed.resize(size);
+    ed.SetBytes(QByteArray(1 << 16, 0));
+    ed.SetBytesPerLine(bytesPerLine);
     ed.Snapshot();
     const TMetrics m(ed);
-    QVERIFY(ed.VisibleRows() >= 1);
+    const int rows = ed.VisibleRows();
+    QVERIFY(rows > 128 || 2 * bytesPerLine > 128); // more than a 128 x 128 table holds
+
+    // The first and last byte cell and the last character cell of the
+    // last row painted.
+    const int first = (rows - 1) * bytesPerLine;
+    const int last = first + bytesPerLine - 1;
+    const int y = 10 + (rows - 1) * m.Height + m.Height / 2;
     const int bytesStart = 12 + m.Address + 20;
-    QCOMPARE(ed.GetMouseOffset(bytesStart, 12), 0);
-    const int last = bytesStart + 99 * m.Byte + 24 * m.Cell;
-    QCOMPARE(ed.GetMouseOffset(last, 12), 99);
-    const int charsStart = ed.FCharSeparatorX + 20;
-    QCOMPARE(ed.GetMouseOffset(charsStart, 12), 0);
-    QCOMPARE(ed.GetMouseOffset(charsStart + 99 * m.Cell, 12), -1); // not recorded
-    ed.MouseDown(Qt::LeftButton, Qt::NoModifier, charsStart + 99 * m.Cell, 12);
-    QCOMPARE(ed.GetCursorOffset(), 5); // nothing there: the cursor stays
+    const int lastByteX = bytesStart + (bytesPerLine - 1) * m.Byte + (bytesPerLine / 4 - 1) * m.Cell;
+    const int lastCharX = ed.FCharSeparatorX + 20 + (bytesPerLine - 1) * m.Cell;
+    QCOMPARE(ed.GetMouseOffset(bytesStart, y), first);
+    QCOMPARE(ed.GetMouseOffset(lastByteX, y), last);
+    QCOMPARE(ed.GetMouseOffset(lastCharX, y), last);
+    ed.MouseDown(Qt::LeftButton, Qt::NoModifier, lastByteX, y);
+    QCOMPARE(ed.GetCursorOffset(), last);
+    QCOMPARE(ed.CursorPanel(), 0);
 }
 
 QTEST_MAIN(TestHexPaint)
