@@ -299,6 +299,8 @@ void THexEditor::SetWord(int offset, unsigned value)
 {
     const int group = SafeDivisor(FBytesPerGroup);
     const int start = (offset / group) * group;
+    if (start < 0 || start >= FDataSize)
+        return; // no byte of the group exists: nothing to write or record
     if (FLogSuppress == 0) {
         FChangeLog->AddChange(TChangeLog::ckWord, start, GetWord(start), value, group);
         ChangeLogUpdate();

@@ -49,6 +49,23 @@ int TypedCode(const QKeyEvent* e)
     return text.at(0).unicode();
 }
 
+bool ByteExists(const THexEditor& editor, qint64 offset)
+{
+    return offset >= 0 && offset < editor.DataSize();
+}
+
+// Whether writing `value` big-endian over the `length` bytes from `start`
+// changes a byte that exists.
+bool GroupWriteChanges(const THexEditor& editor, qint64 start, int length, unsigned value)
+{
+    for (int n = length - 1; n >= 0; --n, value >>= 8) {
+        const qint64 at = start + n;
+        if (ByteExists(editor, at) && editor.GetByte(int(at)) != (value & 0xFF))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -161,11 +178,16 @@ void THexEditor::ProcessHexInput(char ch)
         value = ch - 'a' + 10;
     else
         return;
-    unsigned char byte = GetCursorByte();
+    if (!ByteExists(*this, FCursorOffset))
+        return;
+    const unsigned char old = GetCursorByte();
+    unsigned char byte;
     if (FDigit == 0)
-        byte = static_cast<unsigned char>((byte & 0x0F) | (value << 4));
+        byte = static_cast<unsigned char>((old & 0x0F) | (value << 4));
     else
-        byte = static_cast<unsigned char>((byte & 0xF0) | value);
+        byte = static_cast<unsigned char>((old & 0xF0) | value);
+    if (byte == old)
+        return; // a keystroke that changes no byte records nothing
     SetCursorByte(byte);
     SetDirty(1);
 }
@@ -183,14 +205,23 @@ void THexEditor::ProcessDecimalInput(char ch)
     if (FDigit < 0 || FDigit >= length)
         return;
     text[FDigit] = ch;
-    const unsigned long long value = std::strtoull(text, nullptr, 10);
-    SetCursorWord(static_cast<unsigned>(value & 0xFFFFFFFFull));
+    const auto value = static_cast<unsigned>(std::strtoull(text, nullptr, 10) & 0xFFFFFFFFull);
+    // Only the bytes of the group that exist are written; when none of them
+    // changes (the group lies past the end, or the digit landed in its
+    // missing bytes) nothing is recorded.
+    const int group = SafeDivisor(FBytesPerGroup);
+    if (!GroupWriteChanges(*this, qint64(FCursorOffset / group) * group, group, value))
+        return;
+    SetCursorWord(value);
     SetDirty(1);
 }
 
 void THexEditor::ProcessCharInput(char ch)
 {
-    SetByte(FCursorOffset, static_cast<unsigned char>(ch));
+    const auto byte = static_cast<unsigned char>(ch);
+    if (!ByteExists(*this, FCursorOffset) || GetByte(FCursorOffset) == byte)
+        return;
+    SetByte(FCursorOffset, byte);
     SetDirty(1);
 }
 

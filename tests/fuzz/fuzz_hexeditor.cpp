@@ -6,9 +6,10 @@
 // After every operation that moves the cursor, the cursor is inside the
 // buffer; after every operation, the file name and message are terminated
 // within their 1024 bytes, both change-log stacks are within their capacity
-// and every logged byte change is inside the buffer. Whenever the undo stack
-// is empty and nothing has fallen off it (and no group longer than the four
-// bytes a word entry holds was edited), the buffer equals
+// and every logged change starts inside the buffer. A keystroke that changes
+// no byte records nothing and leaves the dirty flag alone. Whenever the undo
+// stack is empty and nothing has fallen off it (and no group longer than the
+// four bytes a word entry holds was edited), the buffer equals
 // the one the log started from. At the end everything is undone and checked
 // the same way, then redone and compared with the edited buffer. Each search
 // is checked against a plain scan; each save against the file on disk; each
@@ -99,9 +100,23 @@ int ReferenceFind(const QByteArray& data, int start, const QByteArray& pattern, 
 void CheckEntry(const TChangeEntry& entry, int size)
 {
     FUZZ_CHECK(entry.Kind == TChangeLog::ckByte || entry.Kind == TChangeLog::ckWord);
-    FUZZ_CHECK(entry.Offset >= 0);
+    FUZZ_CHECK(entry.Offset >= 0 && entry.Offset < size);
     if (entry.Kind == TChangeLog::ckByte)
-        FUZZ_CHECK(entry.Offset < size && entry.OldValue <= 0xFFu && entry.NewValue <= 0xFFu);
+        FUZZ_CHECK(entry.OldValue <= 0xFFu && entry.NewValue <= 0xFFu);
+}
+
+// Types one character. A keystroke that changes no byte records nothing and
+// leaves the dirty flag as it was.
+void Type(THexEditor& editor, char c)
+{
+    const QByteArray before = Buffer(editor);
+    const unsigned revision = editor.ChangeLog().Revision;
+    const bool dirty = editor.Dirty();
+    editor.KeyPress(c);
+    if (Buffer(editor) == before) {
+        FUZZ_CHECK(editor.ChangeLog().Revision == revision);
+        FUZZ_CHECK(editor.Dirty() == dirty);
+    }
 }
 
 class TModel
@@ -132,8 +147,8 @@ public:
             FUZZ_CHECK(size == 0 || cursor < size);
         FUZZ_CHECK(log.UndoCount >= 0 && log.UndoCount <= TChangeLog::Capacity);
         FUZZ_CHECK(log.RedoCount >= 0 && log.RedoCount <= TChangeLog::Capacity);
-        // A byte change is only recorded inside the buffer; a group change is
-        // recorded even for a group past the end (it then writes nothing).
+        // A change is only recorded where there is a byte to change (a group
+        // change at a group that starts inside the buffer).
         for (int i = 0; i < log.UndoCount; ++i)
             CheckEntry(log.UndoEntries[i], size);
         for (int i = 0; i < log.RedoCount; ++i)
@@ -241,8 +256,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             break;
         }
         case 1: {
-            char c = char(in.Byte());
-            editor.KeyPress(c);
+            Type(editor, char(in.Byte()));
             break;
         }
         case 2: {
@@ -252,7 +266,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             for (size_t i = 0; i < n; ++i) {
                 static const char digits[] = "0123456789abcdefABCDEF xz";
                 char c = (p[i] & 0x80) ? char(p[i] & 0x7F) : digits[p[i] % (sizeof digits - 1)];
-                editor.KeyPress(c);
+                Type(editor, c);
             }
             break;
         }

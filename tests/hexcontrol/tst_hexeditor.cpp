@@ -70,6 +70,8 @@ private slots:
     void hexTyping();
     void decimalTyping_data();
     void decimalTyping();
+    void keystrokeChangingNoByteRecordsNothing_data();
+    void keystrokeChangingNoByteRecordsNothing();
     void characterPanel();
     void readOnlyIgnoresTyping();
     void pageDownUsesRowsLastPainted();
@@ -493,6 +495,52 @@ void TestHexEditor::decimalTyping()
     QCOMPARE(ed.GetWord(16), expected);
     QCOMPARE(ed.GetCursorOffset(), cursor);
     QCOMPARE(ed.ChangeLog().UndoEntries[ed.ChangeLog().UndoCount - 1].Kind, 1);
+}
+
+void TestHexEditor::keystrokeChangingNoByteRecordsNothing_data()
+{
+    QTest::addColumn<int>("size");   // bytes 0, 1, 2, ...
+    QTest::addColumn<int>("base");   // of the byte panel
+    QTest::addColumn<int>("panel");
+    QTest::addColumn<int>("cursor");
+    QTest::addColumn<QByteArray>("keys");
+    QTest::addColumn<int>("entries");
+
+    QTest::newRow("hex digit, empty buffer") << 0 << 16 << 0 << 0 << QByteArray("4") << 0;
+    QTest::newRow("decimal digit, empty buffer") << 0 << 10 << 0 << 0 << QByteArray("1") << 0;
+    QTest::newRow("character, empty buffer") << 0 << 16 << 1 << 0 << QByteArray("A") << 0;
+    QTest::newRow("hex digits of the byte there") << 32 << 16 << 0 << 10 << QByteArray("0a") << 0;
+    QTest::newRow("character of the byte there") << 128 << 16 << 1 << 65 << QByteArray("A") << 0;
+    // The group at 16 runs two bytes past the end: 0x10110000, 0269549568.
+    QTest::newRow("decimal digit only in missing bytes") << 18 << 10 << 0 << 16 << QByteArray("xxxxxxxxx9") << 0;
+    QTest::newRow("decimal digit in existing bytes") << 18 << 10 << 0 << 16 << QByteArray("1") << 1;
+}
+
+void TestHexEditor::keystrokeChangingNoByteRecordsNothing()
+{
+    QFETCH(int, size);
+    QFETCH(int, base);
+    QFETCH(int, panel);
+    QFETCH(int, cursor);
+    QFETCH(QByteArray, keys);
+    QFETCH(int, entries);
+
+    THexProbe ed;
+    ed.resize(700, 200);
+    ed.SetBytes(Ascending(size));
+    ed.SetBaseBytes(base);
+    ed.Snapshot(); // the paint sets the digits per cell
+    ed.SetCursorPanel(panel);
+    ed.MoveCursor(cursor);
+    QSignalSpy dirty(&ed, &THexEditor::OnDirtyChange);
+    for (char ch : keys)
+        Type(ed, ch);
+    QCOMPARE(ed.ChangeLog().UndoCount, entries);
+    QCOMPARE(dirty.count(), entries);
+    QCOMPARE(ed.Dirty(), entries > 0);
+    // Undo brings back exactly the bytes there are.
+    ed.Undo();
+    QCOMPARE(Bytes(ed), Ascending(size));
 }
 
 void TestHexEditor::characterPanel()
