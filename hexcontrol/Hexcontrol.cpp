@@ -105,8 +105,12 @@ void THexEditor::FreeData()
 
 void THexEditor::AdoptData(unsigned char* buffer, int size)
 {
-    FreeData();
+    // One step from the old buffer to the new one: no size is announced and
+    // nothing painted in between.
+    unsigned char* old = FData;
     FData = buffer;
+    if (old && old != FSampleData && old != FNullData)
+        delete[] old;
     SetSize(size);
 }
 
@@ -187,7 +191,9 @@ int THexEditor::LoadFromFile(const char* name)
         if (size >= 0 && size <= INT_MAX)
             buffer = new (std::nothrow) unsigned char[size > 0 ? size_t(size) : 1];
         if (buffer) {
-            AdoptData(buffer, int(size));
+            // The bytes are read before the buffer is shown or its size
+            // announced, so neither a paint nor a host ever sees memory that
+            // was not read.
             qint64 done = 0;
             while (done < size) {
                 const qint64 n = ReadBlock(file, reinterpret_cast<char*>(buffer) + done, size - done);
@@ -195,9 +201,10 @@ int THexEditor::LoadFromFile(const char* name)
                     break;
                 done += n;
             }
-            if (done < size) {
-                // Never show what happened to be in memory as file data.
+            if (done < size) // never show what happened to be in memory as file data
                 std::memset(buffer + done, 0, size_t(size - done));
+            AdoptData(buffer, int(size));
+            if (done < size) {
                 result = frReadShort;
             } else {
                 ChangeFileName(name);

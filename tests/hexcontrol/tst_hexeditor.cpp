@@ -17,6 +17,8 @@
 #include <QVBoxLayout>
 #include <QtTest>
 
+#include <functional>
+
 namespace {
 
 QByteArray Bytes(const THexEditor& ed)
@@ -32,6 +34,29 @@ QByteArray Pattern(int size, int seed)
     return data;
 }
 
+
+// Calls back for every event of one type that reaches a watched object.
+class TEventWatch : public QObject
+{
+public:
+    TEventWatch(QObject* watched, QEvent::Type type, std::function<void()> seen)
+        : FType(type), FSeen(std::move(seen))
+    {
+        watched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == FType)
+            FSeen();
+        return false;
+    }
+
+private:
+    QEvent::Type FType;
+    std::function<void()> FSeen;
+};
 
 // Types a character the way a key press does.
 void Type(THexEditor& ed, char ch)
@@ -61,6 +86,8 @@ private slots:
     void loadFailureKeepsDataResetsLog_data();
     void loadFailureKeepsDataResetsLog();
     void shortReadZeroesTail();
+    void loadShowsOnlyBytesRead_data();
+    void loadShowsOnlyBytesRead();
     void saveFile();
     void saveToUnopenableTarget_data();
     void saveToUnopenableTarget();
@@ -334,6 +361,48 @@ void TestHexEditor::shortReadZeroesTail()
     QCOMPARE(Bytes(ed), QByteArray(1000, char(0x5A)) + QByteArray(3096, 0));
     QCOMPARE(QByteArray(ed.FileName()), QByteArray("before"));
     QVERIFY(ed.Dirty());
+}
+
+void TestHexEditor::loadShowsOnlyBytesRead_data()
+{
+    QTest::addColumn<int>("readLimit"); // -1: the whole file
+    QTest::addColumn<int>("result");
+    QTest::newRow("whole file") << -1 << 0;
+    QTest::newRow("short read") << 1000 << 1;
+}
+
+// Whenever the control announces a size or paints during a load, the bytes
+// it holds are the file's (a short read's missing tail as zeros), never
+// memory that was not read yet.
+void TestHexEditor::loadShowsOnlyBytesRead()
+{
+    QFETCH(int, readLimit);
+    QFETCH(int, result);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("load.bin");
+    const QByteArray content = Pattern(4096, 0x5A);
+    QVERIFY(WriteFile(path, content));
+    const QByteArray expected =
+        readLimit < 0 ? content : content.left(readLimit) + QByteArray(content.size() - readLimit, 0);
+
+    THexProbe ed;
+    ed.resize(700, 200);
+    ed.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&ed));
+    bool loading = false;
+    QList<QByteArray> shown; // what each announcement and paint saw
+    connect(&ed, &THexEditor::OnSizeChange, this, [&] { shown.append(Bytes(ed)); });
+    TEventWatch paints(&ed, QEvent::Paint, [&] {
+        if (loading)
+            shown.append(Bytes(ed));
+    });
+    ed.ReadLimit = readLimit;
+    loading = true;
+    QCOMPARE(ed.LoadFromFile(QFile::encodeName(path).constData()), result);
+    loading = false;
+    QVERIFY(!shown.isEmpty());
+    for (const QByteArray& bytes : std::as_const(shown))
+        QCOMPARE(bytes, expected);
 }
 
 void TestHexEditor::saveFile()
