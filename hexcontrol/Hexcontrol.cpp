@@ -9,12 +9,14 @@
 #include "Hittest.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QSaveFile>
 
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <new>
 
 namespace {
@@ -22,6 +24,25 @@ namespace {
 const char* const kStartMessage = "Start by using the File menu to open a file";
 const char* const kNullFileName = "(null)";
 const qint64 kSaveBlock = 1 << 20;
+
+// Writes `size` bytes with `writeAll` over the regular file at `path` itself,
+// for want of room for a temporary file beside it. What the file held is
+// read first and put back when the new bytes cannot all be written, so a
+// failure leaves the file as it was as far as the system lets it be.
+int SaveInPlace(const QString& path, qint64 size, const std::function<bool(QIODevice&)>& writeAll)
+{
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+        return THexEditor::frCannotOpen;
+    const QByteArray old = file.readAll();
+    if (file.error() != QFileDevice::NoError || old.size() != file.size())
+        return THexEditor::frCannotOpen; // what cannot be read cannot be put back
+    if (file.seek(0) && writeAll(file) && file.resize(size))
+        return THexEditor::frOk;
+    if (file.seek(0) && file.write(old) == old.size())
+        file.resize(old.size());
+    return THexEditor::frWriteShort;
+}
 
 } // namespace
 
@@ -234,26 +255,36 @@ qint64 THexEditor::WriteBlock(QIODevice& file, const char* data, qint64 size)
 
 int THexEditor::SaveToFile(const char* name)
 {
+    const QString path = QFile::decodeName(name);
+    // Writes every byte through WriteBlock; false when a block fails.
+    const auto writeAll = [this](QIODevice& file) {
+        qint64 done = 0;
+        while (done < FDataSize) {
+            const qint64 block = qMin<qint64>(kSaveBlock, FDataSize - done);
+            const qint64 n = WriteBlock(file, reinterpret_cast<const char*>(FData) + done, block);
+            if (n <= 0)
+                return false;
+            done += n;
+        }
+        return true;
+    };
     // The bytes go to a temporary file beside the target, which replaces the
     // target only once every byte is written: a failed save never leaves the
-    // user's file truncated.
-    QSaveFile file(QFile::decodeName(name));
-    if (!file.open(QIODevice::WriteOnly))
-        return frCannotOpen;
-    qint64 done = 0;
-    while (done < FDataSize) {
-        const qint64 block = qMin<qint64>(kSaveBlock, FDataSize - done);
-        const qint64 n = WriteBlock(file, reinterpret_cast<const char*>(FData) + done, block);
-        if (n <= 0)
-            break;
-        done += n;
+    // user's file truncated. A folder that takes no new file (a writable
+    // file in a read-only folder) leaves only the file itself to write to.
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly)) {
+        if (!writeAll(file)) {
+            file.cancelWriting();
+            return frWriteShort;
+        }
+        if (!file.commit())
+            return frWriteShort;
+    } else {
+        const int result = SaveInPlace(path, FDataSize, writeAll);
+        if (result != frOk)
+            return result;
     }
-    if (done < FDataSize) {
-        file.cancelWriting();
-        return frWriteShort;
-    }
-    if (!file.commit())
-        return frWriteShort;
     ChangeFileName(name);
     SetDirty(0);
     return frOk;

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QScrollBar>
@@ -18,6 +19,10 @@
 #include <QtTest>
 
 #include <functional>
+
+#include <grp.h>
+#include <pwd.h>
+#include <unistd.h>
 
 namespace {
 
@@ -58,6 +63,27 @@ private:
     std::function<void()> FSeen;
 };
 
+// Runs one test function of this program (name[:data tag]) again in a child
+// process with an ordinary user's rights, and fails when it fails there.
+void RunAsOrdinaryUser(const QString& testFunction)
+{
+    const passwd* nobody = ::getpwnam("nobody");
+    const uid_t uid = nobody ? nobody->pw_uid : 65534;
+    const gid_t gid = nobody ? nobody->pw_gid : 65534;
+    QProcess child;
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.setChildProcessModifier([uid, gid] {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
+            ::_exit(77);
+    });
+    child.start(QCoreApplication::applicationFilePath(), {testFunction});
+    if (!child.waitForFinished(60000) || child.exitStatus() != QProcess::NormalExit)
+        QFAIL(qPrintable("the child run did not finish: " + child.errorString()));
+    if (child.exitCode() == 77)
+        QSKIP("running as root and cannot take an ordinary user's rights");
+    QVERIFY2(child.exitCode() == 0, child.readAll().constData());
+}
+
 // Types a character the way a key press does.
 void Type(THexEditor& ed, char ch)
 {
@@ -92,6 +118,8 @@ private slots:
     void saveToUnopenableTarget_data();
     void saveToUnopenableTarget();
     void saveFailingMidwayKeepsOldFile();
+    void saveInReadOnlyFolder_data();
+    void saveInReadOnlyFolder();
 
     void hexTyping_data();
     void hexTyping();
@@ -480,6 +508,55 @@ void TestHexEditor::saveFailingMidwayKeepsOldFile()
     QCOMPARE(QString::fromLocal8Bit(ed.FileName()), source);
     // No temporary file is left behind.
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+}
+
+void TestHexEditor::saveInReadOnlyFolder_data()
+{
+    QTest::addColumn<int>("oldSize"); // -1: no file there
+    QTest::addColumn<int>("newSize");
+    QTest::addColumn<int>("writeLimit"); // -1: every write works
+    QTest::addColumn<int>("result");
+
+    QTest::newRow("shorter than the file") << 5000 << 3000 << -1 << 0;
+    QTest::newRow("longer than the file") << 3000 << 5000 << -1 << 0;
+    // Written in blocks of 1 MiB; the second block fails.
+    QTest::newRow("failing part way") << (3 << 20) + 7 << (3 << 20) << 1 << 2;
+    QTest::newRow("no file to write over") << -1 << 3000 << -1 << 3;
+}
+
+// A writable file in a folder that takes no new files is saved in place;
+// when that fails part way the file is put back as it was.
+void TestHexEditor::saveInReadOnlyFolder()
+{
+    if (::geteuid() == 0) {
+        // A read-only folder does not stop root: run this case as nobody.
+        RunAsOrdinaryUser(QString::fromLatin1(QTest::currentTestFunction()) + ':'
+                          + QString::fromLatin1(QTest::currentDataTag()));
+        return;
+    }
+    QFETCH(int, oldSize);
+    QFETCH(int, newSize);
+    QFETCH(int, writeLimit);
+    QFETCH(int, result);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("file.bin");
+    const QByteArray old = Pattern(qMax(oldSize, 0), 11);
+    if (oldSize >= 0)
+        QVERIFY(WriteFile(path, old));
+    QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+    const auto writable = qScopeGuard([&] {
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    });
+
+    THexProbe ed;
+    ed.SetBytes(Pattern(newSize, 99));
+    ed.SetDirty(1);
+    ed.WriteLimit = writeLimit;
+    QCOMPARE(ed.SaveToFile(QFile::encodeName(path).constData()), result);
+    QCOMPARE(ed.Dirty(), result != 0);
+    if (oldSize >= 0)
+        QCOMPARE(ReadFile(path), result == 0 ? Bytes(ed) : old);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), oldSize >= 0 ? 1 : 0);
 }
 
 void TestHexEditor::hexTyping_data()
