@@ -23,7 +23,7 @@ TFormRestore::~TFormRestore() = default;
 
 QByteArray TFormRestore::Password() const
 {
-    return EditPassword->text().toLatin1();
+    return EditPassword->text().toUtf8();
 }
 
 void TFormRestore::reject()

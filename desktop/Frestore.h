@@ -24,7 +24,7 @@ public:
     explicit TFormRestore(QWidget* owner = nullptr);
     ~TFormRestore() override;
 
-    // The entered text, Latin-1.
+    // The entered text, UTF-8.
     QByteArray Password() const;
 
     QLabel* Label1 = nullptr;

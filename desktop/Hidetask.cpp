@@ -132,6 +132,8 @@ bool HideTaskPasswordsMatch(const QByteArray& entered, const QByteArray& stored)
 {
     if (entered.size() != stored.size())
         return false;
+    // In UTF-8 the bytes of a to z stand for those letters only, so folding
+    // byte by byte folds exactly them.
     for (qsizetype i = 0; i < entered.size(); ++i) {
         if (FoldLetter(entered[i]) != FoldLetter(stored[i]))
             return false;
@@ -318,7 +320,7 @@ void THideOnTaskbar::LoadHideSettings()
     char password[HideTaskPasswordSize] = {};
     ParamReadString(store, HideTaskPasswordName, "", password, int(sizeof password));
     FUsePassword = ParamReadInt(store, HideTaskUsePasswordName, 0) != 0;
-    FPassword = QByteArray(password);
+    FPassword = QByteArray(password); // UTF-8, as the dialog gives the entry
     ParamClose(store);
 }
 

@@ -47,8 +47,9 @@ constexpr int HideTaskPasswordSize = 1024;
 // Most forms one hide records.
 constexpr int HideTaskMaxForms = 256;
 
-// Whether an entered password matches the stored one: the letters a to z
-// match either case, every other character only itself.
+// Whether an entered password matches the stored one, both UTF-8 (so any
+// text compares as it is): the letters a to z match either case, every other
+// character only itself.
 bool HideTaskPasswordsMatch(const QByteArray& entered, const QByteArray& stored);
 
 class THideOnTaskbar

@@ -59,12 +59,17 @@ void CopyName(char (&dest)[ParamNameSize], const char* text)
     dest[len] = '\0';
 }
 
-// Puts text into dest, cut to destSize - 1 bytes, terminated.
+// Puts text into dest, cut to destSize - 1 bytes, terminated. A cut falls
+// between characters: it never keeps the first bytes of a UTF-8 sequence
+// without the rest.
 int FillDest(char* dest, int destSize, const QByteArray& text)
 {
     if (!dest || destSize <= 0)
         return 0;
-    const int len = qMin(int(std::strlen(text.constData())), destSize - 1);
+    const int whole = int(std::strlen(text.constData()));
+    int len = qMin(whole, destSize - 1);
+    for (int back = 0; len < whole && len > 0 && back < 3 && (uchar(text.at(len)) & 0xC0) == 0x80; ++back)
+        --len;
     std::memmove(dest, text.constData(), size_t(len));
     dest[len] = '\0';
     return len;
@@ -315,13 +320,14 @@ bool ReadStoredInt(const QVariant& v, qint32* out)
     }
 }
 
+// The stored text as UTF-8, which holds every character the settings can.
 QByteArray StoredText(const QVariant& v)
 {
     // An unquoted value with commas comes back from the settings file as a
     // list; rejoin it rather than losing it.
     if (v.typeId() == QMetaType::QStringList)
-        return v.toStringList().join(QLatin1Char(',')).toLatin1();
-    return v.toString().toLatin1();
+        return v.toStringList().join(QLatin1Char(',')).toUtf8();
+    return v.toString().toUtf8();
 }
 
 // Whether the settings reader accepts the file. QSettings keeps every file it
@@ -496,7 +502,7 @@ int ParamReadString(TParamStore& store, const char* name, const char* defaultTex
 
     const bool usable = Writable(store) && name && *name;
     if (usable && store.Disposition == ParamCreatedNewKey)
-        store.Key->setValue(Latin1(name), QString::fromLatin1(fallback));
+        store.Key->setValue(Latin1(name), QString::fromUtf8(fallback));
     if (!sameBuffer)
         FillDest(dest, destSize, fallback);
     if (usable && store.Disposition != ParamCreatedNewKey) {

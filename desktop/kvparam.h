@@ -10,7 +10,8 @@
 // every read through it also stores the default it returns, so the first run
 // seeds the settings with their defaults.
 //
-// Texts are 8-bit (Latin-1) and zero-terminated.
+// Texts are UTF-8 and zero-terminated; a profile file's text comes back byte
+// for byte as the file holds it. Names are Latin-1.
 #include <QString>
 #include <QtGlobal>
 
@@ -59,7 +60,8 @@ int ParamWriteInt(TParamStore& store, const char* name, qint32 value);
 
 // Fills dest (destSize bytes) with the text stored under name, or with
 // defaultText when there is none. defaultText and dest may be the same buffer.
-// A longer text is cut to fit; dest is always terminated when destSize > 0.
+// A longer text is cut to fit, between characters; dest is always terminated
+// when destSize > 0.
 // Returns the length of the text in dest.
 int ParamReadString(TParamStore& store, const char* name, const char* defaultText, char* dest, int destSize);
 

@@ -7,7 +7,7 @@ set -euo pipefail
 build=(cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools
        libgl-dev libqt6svg6-dev libxcb1-dev fonts-dejavu-core)
 run=(xvfb xauth imagemagick x11-utils)
-test=(xvfb xauth imagemagick openbox trayer xdotool wmctrl x11-utils libbenchmark-dev
+test=(xvfb xauth imagemagick openbox trayer xdotool wmctrl x11-utils x11-xkb-utils libbenchmark-dev
       dbus systemd python3 xfce4-panel sway waybar grim wtype qt6-wayland)
 ci=(clang clang-tidy cppcheck libclang-rt-14-dev)
 

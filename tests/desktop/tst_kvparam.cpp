@@ -132,6 +132,11 @@ private slots:
         QTest::newRow("quoted with comma") << QByteArray("v=\"my, pass\"") << -9 << QByteArray("my, pass");
         QTest::newRow("bare comma") << QByteArray("v=a,b") << -9 << QByteArray("a,b");
         QTest::newRow("empty") << QByteArray("v=") << -9 << QByteArray("");
+        // Texts come back as UTF-8, whatever their characters.
+        QTest::newRow("Latin-1 letters") << QByteArray("v=p\u00e4ss") << -9 << QByteArray("p\u00e4ss");
+        QTest::newRow("Latin-1 letter escaped") << QByteArray("v=p\\x00e4ss") << -9 << QByteArray("p\u00e4ss");
+        QTest::newRow("Cyrillic") << QByteArray("v=\u043f\u0430\u0440") << -9 << QByteArray("\u043f\u0430\u0440");
+        QTest::newRow("emoji") << QByteArray("v=\U0001F511") << -9 << QByteArray("\U0001F511");
     }
     void handEditedSettings()
     {
@@ -182,7 +187,7 @@ private slots:
         QFETCH(int, useRegistry);
         const QByteArray app = NewApp();
         const QString path = useRegistry ? ConfPath(app) : FHome.Path() + "/Dremsel/" + app;
-        WriteFile(path, (useRegistry ? "[General]" : "[" + app + "]") + "\nlong=abcdefgh\n");
+        WriteFile(path, (useRegistry ? "[General]" : "[" + app + "]") + "\nlong=abcdefgh\ncyr=\u043f\u0430\u0440\n");
         TParamStore store;
         ParamOpen(app, app, store, useRegistry);
         char buf[8];
@@ -196,6 +201,9 @@ private slots:
         ParamReadString(store, "absent", "123456789", buf, 5);
         QCOMPARE(QByteArray(buf), QByteArray("1234"));
         QCOMPARE(buf[5], 'Z');
+        // A cut falls between characters, never inside one.
+        ParamReadString(store, "cyr", "", buf, 4);
+        QCOMPARE(QByteArray(buf), QByteArray("\u043f"));
     }
 
     void profileIntegers_data()

@@ -117,7 +117,7 @@ private:
     {
         QSettings s(QStringLiteral("Dremsel"), QString::fromLatin1(Settings));
         s.setValue(QStringLiteral("hidetask_usepassword"), use);
-        s.setValue(QStringLiteral("hidetask_password"), QString::fromLatin1(password));
+        s.setValue(QStringLiteral("hidetask_password"), QString::fromUtf8(password));
     }
 
     // Answers every password dialog with text, or cancels it when cancel.
@@ -125,7 +125,7 @@ private:
     {
         FTray->SetDialogRunner([this, text, cancel](TFormRestore& dialog) {
             ++FDialogs;
-            dialog.EditPassword->setText(QString::fromLatin1(text));
+            dialog.EditPassword->setText(QString::fromUtf8(text));
             return cancel ? ModalResultCancel : ModalResultOk;
         });
     }
@@ -275,8 +275,8 @@ private slots:
         QTest::newRow("digit vs sign") << QByteArray("pass1") << QByteArray("pass!") << false;
         // Only a-z fold: [ and { are not a case pair, nor are Latin-1 letters.
         QTest::newRow("bracket brace") << QByteArray("a[") << QByteArray("a{") << false;
-        QTest::newRow("latin1 e acute") << QByteArray("\xe9") << QByteArray("\xc9") << false;
-        QTest::newRow("latin1 same") << QByteArray("p\xe9") << QByteArray("P\xe9") << true;
+        QTest::newRow("e acute") << QByteArray("\u00e9") << QByteArray("\u00c9") << false;
+        QTest::newRow("e acute same") << QByteArray("p\u00e9") << QByteArray("P\u00e9") << true;
     }
 
     void passwordsMatch()
@@ -303,6 +303,27 @@ private slots:
         QTest::newRow("empty password, empty entry") << 1 << QByteArray() << QByteArray() << false << 1 << true << false;
         QTest::newRow("empty password, some entry") << 1 << QByteArray() << QByteArray("x") << false << 1 << false << true;
         QTest::newRow("cancel") << 1 << QByteArray("secret") << QByteArray("secret") << true << 1 << false << false;
+        // Any text is compared as it is; only a to z match either case.
+        const QByteArray cyrillic("\u043f\u0430\u0440");
+        QTest::newRow("Cyrillic") << 1 << cyrillic << cyrillic << false << 1 << true << false;
+        QTest::newRow("Cyrillic, other word") << 1 << cyrillic << QByteArray("\u0436\u0443\u043a") << false << 1
+                                              << false << true;
+        QTest::newRow("Cyrillic, question marks") << 1 << cyrillic << QByteArray("???") << false << 1 << false << true;
+        QTest::newRow("Cyrillic, other case") << 1 << cyrillic << QByteArray("\u041f\u0430\u0440") << false << 1
+                                              << false << true;
+        QTest::newRow("CJK") << 1 << QByteArray("\u65e5\u672c\u8a9e") << QByteArray("\u65e5\u672c\u8a9e") << false
+                             << 1 << true << false;
+        QTest::newRow("CJK, other") << 1 << QByteArray("\u65e5\u672c\u8a9e") << QByteArray("\u65e5\u672c\u4eba")
+                                    << false << 1 << false << true;
+        QTest::newRow("emoji") << 1 << QByteArray("key\U0001F511") << QByteArray("KEY\U0001F511") << false << 1
+                               << true << false;
+        QTest::newRow("emoji, other") << 1 << QByteArray("key\U0001F511") << QByteArray("key\U0001F512") << false
+                                      << 1 << false << true;
+        QTest::newRow("Latin-1 accents") << 1 << QByteArray("p\u00e4ssw\u00f6rd") << QByteArray("P\u00e4SSW\u00f6RD")
+                                         << false << 1 << true << false;
+        QTest::newRow("Latin-1 accents, other case") << 1 << QByteArray("p\u00e4ssw\u00f6rd")
+                                                     << QByteArray("p\u00c4ssw\u00f6rd") << false << 1 << false
+                                                     << true;
     }
 
     void passwordRestore()
@@ -606,7 +627,7 @@ private slots:
             dialog.close();
         QCOMPARE(finished.size(), 1);
         QCOMPARE(finished.at(0).at(0).toInt(), result);
-        QCOMPARE(dialog.Password(), QByteArray("Ab\xe9"));
+        QCOMPARE(dialog.Password(), QByteArray("Ab\u00e9"));
     }
 
     void placeFormOver_data()
