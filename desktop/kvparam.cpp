@@ -13,7 +13,6 @@
 #include <QSaveFile>
 #include <QSettings>
 #include <QStringList>
-#include <QTemporaryFile>
 
 #include <climits>
 #include <cstring>
@@ -330,56 +329,61 @@ QByteArray StoredText(const QVariant& v)
     return v.toString().toUtf8();
 }
 
-// Whether the settings reader accepts the file. QSettings keeps every file it
-// has parsed in a process-wide cache and reports a parse failure only to the
-// first reader: later readers of the unchanged file see an empty store and no
-// error, and their save would replace content that was never understood. So
-// the file is judged on a private copy (owner-only, removed at once), which
-// no cache holds.
-bool SettingsFileReadable(const QString& path)
+// Whether the settings file is text the settings reader can be given: read
+// in memory, never copied anywhere. A zero byte means it is something else.
+bool SettingsFileIsText(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
     const QByteArray bytes = file.readAll();
-    // A settings file is text: a zero byte means it is something else.
-    if (file.error() != QFileDevice::NoError || bytes.contains('\0'))
-        return false;
-    QTemporaryFile copy;
-    if (!copy.open() || copy.write(bytes) != bytes.size() || !copy.flush())
-        return true; // cannot judge it: fall back on the reader's own status
-    const QSettings check(copy.fileName(), QSettings::IniFormat);
-    return check.status() == QSettings::NoError;
+    return file.error() == QFileDevice::NoError && !bytes.contains('\0');
 }
 
-// A settings file found readable is not judged again (nor copied again) while
-// it keeps the size and modification time it had then: the settings reader's
-// cache goes by the same two, so until they change it still holds the
-// content that was judged.
-bool SettingsFileKnownReadable(const QString& path)
+// Settings files the settings reader refused. QSettings keeps every file it
+// has parsed in a process-wide cache and reports a parse failure only to the
+// first reader: later readers of the unchanged file see an empty store and
+// no error, and their save would replace content that was never understood.
+// So a refusal is remembered for as long as the file keeps the size and
+// modification time it had then, which is what the reader's cache goes by.
+struct TFileStamp
 {
-    struct TStamp
-    {
-        qint64 Size = -1;
-        QDateTime Modified;
-        bool operator==(const TStamp& other) const { return Size == other.Size && Modified == other.Modified; }
-    };
-    static QMutex mutex;
-    static QHash<QString, TStamp> readable;
+    qint64 Size = -1;
+    QDateTime Modified;
+    bool operator==(const TFileStamp& other) const { return Size == other.Size && Modified == other.Modified; }
+};
 
+struct TRefusals
+{
+    QMutex Mutex;
+    QHash<QString, TFileStamp> Files;
+};
+
+TRefusals& Refusals()
+{
+    static TRefusals refusals;
+    return refusals;
+}
+
+TFileStamp StampOf(const QString& path)
+{
     const QFileInfo info(path);
-    const TStamp now{info.size(), info.lastModified()};
-    {
-        const QMutexLocker lock(&mutex);
-        const auto found = readable.constFind(path);
-        if (found != readable.cend() && *found == now)
-            return true;
-    }
-    if (!SettingsFileReadable(path))
-        return false;
-    const QMutexLocker lock(&mutex);
-    readable.insert(path, now);
-    return true;
+    return TFileStamp{info.size(), info.lastModified()};
+}
+
+bool KnownRefused(const QString& path)
+{
+    TRefusals& r = Refusals();
+    const QMutexLocker lock(&r.Mutex);
+    const auto found = r.Files.constFind(path);
+    return found != r.Files.cend() && *found == StampOf(path);
+}
+
+void RememberRefused(const QString& path)
+{
+    TRefusals& r = Refusals();
+    const QMutexLocker lock(&r.Mutex);
+    r.Files.insert(path, StampOf(path));
 }
 
 bool Writable(const TParamStore& store)
@@ -422,15 +426,16 @@ void ParamOpen(const char* iniFile, const char* appName, TParamStore& store, int
         return;
 
     const QString app = Latin1(appName);
-    if (NativeSettingsAreFiles()) {
+    const bool files = NativeSettingsAreFiles();
+    const QString path = files ? ParamFilePath(iniFile, appName, useRegistry) : QString();
+    if (files) {
         // The settings may hold a password: create the file owner-only before
         // anything is saved into it; later saves keep its permissions.
-        const QString path = ParamFilePath(iniFile, appName, useRegistry);
         const QFileInfo info(path);
         if (!info.exists()) {
             if (!QDir().mkpath(info.absolutePath()) || !CreateOwnerOnlyFile(path))
                 return;
-        } else if (!info.isFile() || !SettingsFileKnownReadable(path)) {
+        } else if (!info.isFile() || KnownRefused(path) || !SettingsFileIsText(path)) {
             // Settings that cannot be read are left exactly as they are:
             // defaults are used and nothing is saved over them.
             return;
@@ -438,8 +443,11 @@ void ParamOpen(const char* iniFile, const char* appName, TParamStore& store, int
     }
     auto settings = std::make_unique<QSettings>(QLatin1String(Vendor), app);
     settings->setFallbacksEnabled(false);
-    if (settings->status() != QSettings::NoError)
+    if (settings->status() != QSettings::NoError) {
+        if (files)
+            RememberRefused(path);
         return;
+    }
     store.Disposition = settings->allKeys().isEmpty() ? ParamCreatedNewKey : ParamOpenedExistingKey;
     store.Key = std::move(settings);
 }

@@ -17,6 +17,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#ifdef Q_OS_LINUX
+#include <sys/inotify.h>
+#include <unistd.h>
+#endif
+
 class TestKvparam : public QObject
 {
     Q_OBJECT
@@ -367,6 +372,40 @@ private slots:
             ParamClose(store);
             QCOMPARE(ReadFile(ConfPath(app)), content);
         }
+    }
+
+    // Judging whether the settings file can be read, at every opening and
+    // after every save, copies it (and the password in it) nowhere, such as
+    // into the temporary folder.
+    void judgingTheSettingsCopiesThemNowhere()
+    {
+#ifndef Q_OS_LINUX
+        QSKIP("watches the temporary folder through inotify");
+#else
+        const QString temp = FHome.Path() + "/tmp";
+        QVERIFY(QDir().mkpath(temp));
+        const QByteArray oldTemp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(temp));
+        const auto restoreTemp = qScopeGuard([&] { oldTemp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", oldTemp); });
+        const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        QVERIFY(watch >= 0);
+        const auto closeWatch = qScopeGuard([&] { ::close(watch); });
+        QVERIFY(::inotify_add_watch(watch, QFile::encodeName(temp).constData(), IN_CREATE | IN_MOVED_TO) >= 0);
+
+        const QByteArray app = NewApp();
+        WriteFile(ConfPath(app), "[General]\nhidetask_password=secret\n");
+        for (int opening = 0; opening < 2; ++opening) {
+            TParamStore store;
+            ParamOpen(app, app, store, 1);
+            char pw[16] = "";
+            ParamReadString(store, "hidetask_password", "", pw, sizeof pw);
+            QCOMPARE(pw, "secret");
+            ParamWriteInt(store, "top", opening);
+            ParamClose(store);
+        }
+        char events[4096];
+        QCOMPARE(::read(watch, events, sizeof events), ssize_t(-1)); // no file was made there
+#endif
     }
 
     void unusableSettingsGiveDefaultsAndKeepNothing()
