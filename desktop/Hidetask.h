@@ -113,7 +113,6 @@ private:
     bool FUsePassword = false;
     bool FIconAdded = false;
     bool FMinimisedInstead = false;
-    bool FShowingForms = false;
     QByteArray FPassword;
     QPointer<TFormRestore> FRestoreDialog;
     QList<QPointer<QWidget>> FHiddenForms;

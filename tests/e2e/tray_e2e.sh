@@ -7,20 +7,9 @@
 # Every step polls for its outcome with a bound instead of sleeping for a
 # fixed time. With SHOT_DIR set, screenshots are saved there.
 set -u
-
-if [ "${1:-}" = "--xvfb" ]; then
-  shift
-  # xvfb-run --auto-servernum starts looking at :99, so two runs started at
-  # the same moment on one machine may pick the same display. A random free
-  # number makes that unlikely.
-  for _ in $(seq 1 50); do
-    n=$((1000 + RANDOM % 30000))
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
-  done
-  # -noreset: the server would otherwise reset whenever its last client
-  # disconnects, refusing connections for a moment.
-  exec xvfb-run -n "$n" -s "-screen 0 1024x768x24 -nolisten tcp -noreset" "$0" "$@"
-fi
+# shellcheck source=../common/traydesktop.sh
+. "$(dirname "$0")/../common/traydesktop.sh"
+run_under_xvfb "$0" "$@"
 
 APP_BIN=${1:?usage: tray_e2e.sh <tarvolin executable> <work dir>}
 WORK=${2:?usage: tray_e2e.sh <tarvolin executable> <work dir>}
@@ -56,49 +45,7 @@ fail() {
   [ -n "${SHOT_DIR:-}" ] && import -window root "$SHOT_DIR/failure.png" 2>/dev/null
   exit 1
 }
-# shellcheck source=../common/waitfor.sh
-. "$(dirname "$0")/../common/waitfor.sh"
-
-window_visible() { [ -n "$(xdotool search --onlyvisible --name '^Tarvolin$' 2>/dev/null)" ]; }
-window_gone() { ! window_visible; }
-app_running() { kill -0 "$APP" 2>/dev/null; }
 app_ended() { ! app_running; }
-tray_panel() { xdotool search --classname '^panel$' 2>/dev/null | head -1; }
-# The icon is the first named child of trayer's panel window.
-tray_icon() {
-  local panel; panel=$(tray_panel)
-  [ -n "$panel" ] || return 1
-  xwininfo -tree -id "$panel" 2>/dev/null | awk '/^ +0x[0-9a-f]+ "/ {print $1; exit}'
-}
-icon_present() { [ -n "$(tray_icon)" ]; }
-icon_absent() { ! icon_present; }
-icon_mapped() {
-  local icon; icon=$(tray_icon)
-  [ -n "$icon" ] && xwininfo -id "$icon" 2>/dev/null | grep -q 'IsViewable'
-}
-# The icon docked and the same window for a quarter of a second: the tray
-# host and Qt may both re-dock it after the host restarts, replacing the
-# window a click would go to.
-LAST_ICON=""
-STABLE_COUNT=0
-icon_settled() {
-  local icon; icon=$(tray_icon)
-  if [ -n "$icon" ] && [ "$icon" = "$LAST_ICON" ] && icon_mapped; then
-    STABLE_COUNT=$((STABLE_COUNT + 1))
-  else
-    STABLE_COUNT=0
-  fi
-  LAST_ICON=$icon
-  [ $STABLE_COUNT -ge 5 ]
-}
-wait_icon_settled() { LAST_ICON=""; STABLE_COUNT=0; wait_for "the tray icon to settle" icon_settled; }
-click_icon() {
-  local icon; icon=$(tray_icon)
-  [ -n "$icon" ] || fail "no tray icon to click"
-  eval "$(xdotool getwindowgeometry --shell "$icon")"
-  xdotool mousemove $((X + 5)) $((Y + 5)) click "$1"
-}
-wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
 # The tray menu: a visible override-redirect window of the program (its main
 # window is hidden at that point).
 menu_visible() { [ -n "$(xdotool search --onlyvisible --classname '^tarvolin$' 2>/dev/null | while read -r w; do
@@ -116,13 +63,6 @@ frame_position() {
   IFS=, read -r el _ et _ <<<"$ext"
   echo "$((ax - el)) $((ay - et))"
 }
-start_tray() {
-  trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 \
-         --transparent false >/dev/null 2>&1 &
-  TR=$!
-  wait_for "the tray host's panel" tray_panel_exists
-}
-tray_panel_exists() { [ -n "$(tray_panel)" ]; }
 tray_panel_gone() { [ -z "$(tray_panel)" ]; }
 setting() { sed -n "s/^$1=//p" "$SETTINGS" | head -1; }
 shot() { [ -n "${SHOT_DIR:-}" ] && import -window root "$SHOT_DIR/$1" 2>/dev/null; true; }
@@ -226,34 +166,6 @@ wait_for "the window to hide" window_gone
 app_running || fail "the program ended after hiding at start"
 
 step "restoring asks for the password: a wrong one keeps it hidden, the right one in another case restores"
-dialog_visible() { [ -n "$(xdotool search --onlyvisible --name '^Restore Program$' 2>/dev/null)" ]; }
-dialog_gone() { ! dialog_visible; }
-invalid_visible() { [ -n "$(xdotool search --onlyvisible --name '^Invalid Password$' 2>/dev/null)" ]; }
-invalid_gone() { ! invalid_visible; }
-# Gives the keyboard to the visible window titled $1, then types $2 and
-# presses Return.
-type_into() {
-  local w; w=$(xdotool search --onlyvisible --name "^$1\$" | head -1)
-  [ -n "$w" ] || fail "no window \"$1\" to type into"
-  xdotool windowactivate --sync "$w" >/dev/null 2>&1 || xdotool windowfocus --sync "$w"
-  [ -n "$2" ] && xdotool type --delay 20 "$2"
-  xdotool key Return
-}
-# A click that lands while the program is still finishing the previous
-# request (its message box just closed) is ignored by design; click again.
-click_until_dialog() {
-  local try deadline
-  for try in 1 2 3 4 5; do
-    click_icon 1
-    deadline=$((SECONDS + 3))
-    until dialog_visible; do
-      [ $SECONDS -ge $deadline ] && break
-      sleep 0.05
-    done
-    dialog_visible && return 0
-  done
-  fail "the password dialog did not open after $try clicks"
-}
 wait_icon_settled
 click_until_dialog
 type_into "Restore Program" "wrong"
@@ -308,8 +220,7 @@ win=$(xdotool search --onlyvisible --name '^Tarvolin$' | head -1)
 xdotool windowactivate --sync "$win" >/dev/null 2>&1
 ax=$(xwininfo -id "$win" | sed -n 's/^ *Absolute upper-left X: *//p')
 ay=$(xwininfo -id "$win" | sed -n 's/^ *Absolute upper-left Y: *//p')
-xdotool mousemove $((ax + 12)) $((ay + 10)) click 1 # the File menu
-wait_for "the File menu" menu_visible
+click_until "the File menu" menu_visible xdotool mousemove $((ax + 12)) $((ay + 10)) click 1
 xdotool key Down Return                              # its one item, Quit
 wait_for "the program to end" app_ended
 wait "$APP"; rc=$?
