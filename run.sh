@@ -5,7 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh run
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVOLIN_BUILD_TESTS=OFF >/dev/null
+# The options of an existing build folder are kept (test.sh sets its own);
+# only the program is built.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)" --target tarvolin
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then

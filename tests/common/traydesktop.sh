@@ -3,6 +3,8 @@
 # with xdotool/wmctrl. The sourcing script defines fail() and may set
 # STEP_TIMEOUT; APP holds the program's process id and TR the tray host's.
 # shellcheck shell=bash
+# shellcheck source=shelltest.sh
+. "$(dirname "${BASH_SOURCE[0]}")/shelltest.sh"
 # shellcheck source=waitfor.sh
 . "$(dirname "${BASH_SOURCE[0]}")/waitfor.sh"
 
@@ -10,20 +12,12 @@
 # it again, without that argument, under a virtual X server of its own, and
 # does not return.
 run_under_xvfb() {
-  local script=$1 n
+  local script=$1
   shift
   [ "${1:-}" = "--xvfb" ] || return 0
   shift
-  # xvfb-run --auto-servernum starts looking at :99, so two runs started at
-  # the same moment on one machine may pick the same display. A random free
-  # number makes that unlikely.
-  for _ in $(seq 1 50); do
-    n=$((1000 + RANDOM % 30000))
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
-  done
-  # -noreset: the server would otherwise reset whenever its last client
-  # disconnects, refusing connections for a moment.
-  exec xvfb-run -n "$n" -s "-screen 0 1024x768x24 -nolisten tcp -noreset" "$script" "$@"
+  require_programs xvfb-run xauth
+  exec_under_xvfb 1024x768x24 "$script" "$@"
 }
 
 window_visible() { [ -n "$(xdotool search --onlyvisible --name '^Tarvolin$' 2>/dev/null)" ]; }

@@ -15,6 +15,7 @@ fail() {
 }
 # shellcheck source=../common/traydesktop.sh
 . "$(dirname "$0")/../common/traydesktop.sh"
+require_programs openbox trayer xdotool wmctrl xwininfo xprop setxkbmap
 run_under_xvfb "$0" "$@"
 
 APP_BIN=${1:?usage: password_e2e.sh <tarvolin executable> <work dir>}

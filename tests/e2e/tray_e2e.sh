@@ -9,6 +9,7 @@
 set -u
 # shellcheck source=../common/traydesktop.sh
 . "$(dirname "$0")/../common/traydesktop.sh"
+require_programs openbox trayer xdotool wmctrl xwininfo xprop
 run_under_xvfb "$0" "$@"
 
 APP_BIN=${1:?usage: tray_e2e.sh <tarvolin executable> <work dir>}

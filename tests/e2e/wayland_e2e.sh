@@ -16,12 +16,11 @@ WORK=${2:?usage: wayland_e2e.sh <tarvolin executable> <work dir>}
 STEP_TIMEOUT=${STEP_TIMEOUT:-15}
 HERE=$(cd "$(dirname "$0")" && pwd)
 
-for tool in sway swaybar swaymsg waybar grim wtype Xvfb xdotool xprop dbus-run-session busctl \
-            python3 convert compare setpriv; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
+. "$HERE/../common/shelltest.sh"
+require_programs sway swaybar swaymsg waybar grim wtype Xvfb xdotool xprop dbus-run-session busctl \
+                 python3 convert compare setpriv
 [ -n "$(find /usr/lib -path '*qt6/plugins/platforms/libqwayland-generic.so' 2>/dev/null | head -1)" ] \
-  || { echo "SKIP: Qt's Wayland platform plugin (qt6-wayland) is not installed"; exit 77; }
+  || { echo "SKIP: needs Qt's Wayland platform plugin (qt6-wayland)"; exit "$TARVOLIN_SKIP_STATUS"; }
 
 if [ "$(id -u)" = 0 ]; then
   rm -rf "$WORK"

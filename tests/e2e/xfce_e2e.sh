@@ -11,9 +11,8 @@ WORK=${2:?usage: xfce_e2e.sh <tarvolin executable> <work dir>}
 STEP_TIMEOUT=${STEP_TIMEOUT:-15}
 HERE=$(cd "$(dirname "$0")" && pwd)
 
-for tool in Xvfb openbox xfce4-panel dbus-run-session busctl xdotool wmctrl xwininfo xprop; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
+. "$HERE/../common/shelltest.sh"
+require_programs Xvfb openbox xfce4-panel dbus-run-session busctl xdotool wmctrl xwininfo xprop
 
 # The panel's settings daemon is started by the bus and inherits the bus's
 # environment: the settings folder must be set before the bus starts, or the

@@ -6,9 +6,17 @@
 # a settings file it cannot read. Its window must appear and be its only one
 # (a message box at start would hold the window back), the program must keep
 # running, and the settings file must be exactly as it was.
-# Run under xvfb-run:
-#   xvfb-run -a program_badinput.sh <tarvolin> <work dir>
+#   program_badinput.sh --xvfb <tarvolin> <work dir>   on an X server of its own
+#   program_badinput.sh <tarvolin> <work dir>          on $DISPLAY
 set -u
+# shellcheck source=../common/shelltest.sh
+. "$(dirname "$0")/../common/shelltest.sh"
+require_programs xdotool md5sum
+if [ "${1:-}" = "--xvfb" ]; then
+  shift
+  require_programs xvfb-run xauth
+  exec_under_xvfb 1024x768x24 "$0" "$@"
+fi
 APP_BIN=${1:?usage: program_badinput.sh <tarvolin> <work dir>}
 WORK=${2:?usage: program_badinput.sh <tarvolin> <work dir>}
 STEP_TIMEOUT=${STEP_TIMEOUT:-20}
