@@ -5,6 +5,7 @@
 #include "Shellopen.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
@@ -15,6 +16,9 @@ namespace {
 
 constexpr char NotFoundText[] = "Unable to find documentation";
 constexpr char NotFoundCaption[] = "error";
+// Where an install puts the manual, relative to the executable's folder:
+// <prefix>/bin and <prefix>/share/doc/tarvolin.
+constexpr char InstalledDocDirectory[] = "../share/doc/tarvolin";
 
 bool IsSeparator(char c)
 {
@@ -94,8 +98,14 @@ int ViewDocumentation(const char* baseName, const char* directory, int quiet)
     if (OpenIfExists(html.constData()) || OpenIfExists(htm.constData()))
         return 1;
     const QByteArray moduleDir = ModuleDirectory();
-    if (!moduleDir.isEmpty() && (TryIn(moduleDir.constData(), html) || TryIn(moduleDir.constData(), htm)))
-        return 1;
+    if (!moduleDir.isEmpty()) {
+        if (TryIn(moduleDir.constData(), html) || TryIn(moduleDir.constData(), htm))
+            return 1;
+        const QByteArray docDir = QFile::encodeName(
+            QDir::cleanPath(QFile::decodeName(moduleDir) + QLatin1Char('/') + QLatin1String(InstalledDocDirectory)));
+        if (TryIn(docDir.constData(), html) || TryIn(docDir.constData(), htm))
+            return 1;
+    }
 
     if (!quiet)
         ShowMessageBox(nullptr, NotFoundText, NotFoundCaption);

@@ -5,8 +5,9 @@
 constexpr int DocPathSize = 1024; // every candidate path is built in a buffer of this size
 
 // Looks for <baseName>.html, then <baseName>.htm, in directory, then in the
-// current directory, then in the executable's directory, and opens the first
-// that is a file. A null directory skips the first place. When none is found
+// current directory, then in the executable's directory, then in the
+// installed documentation folder ../share/doc/tarvolin beside the
+// executable's directory, and opens the first that is a file. A null directory skips the first place. When none is found
 // and quiet is 0, says "Unable to find documentation". Returns 1 when a
 // manual was handed to the desktop, 0 otherwise.
 int ViewDocumentation(const char* baseName, const char* directory, int quiet);

@@ -28,10 +28,12 @@ private:
         switch (where) {
         case 'S': return FStart->path();
         case 'C': return FCurrent->path();
-        default: return FExe->path();
+        case 'D': return FExe->path() + "/share/doc/tarvolin"; // installed beside bin/
+        default: return FExe->path() + "/bin";
         }
     }
-    // "S:morvic.html C:morvic.htm" creates those files; a trailing '/'
+    // "S:morvic.html C:morvic.htm" creates those files (S start-up, C current,
+    // E executable folder, D installed documentation folder); a trailing '/'
     // creates a folder of that name instead.
     void Create(const QString& entries)
     {
@@ -71,7 +73,9 @@ private slots:
         FCurrent = std::make_unique<QTemporaryDir>();
         FExe = std::make_unique<QTemporaryDir>();
         QVERIFY(QDir::setCurrent(FCurrent->path()));
-        SetModuleFileNameOverride(FExe->path() + "/tarvolin");
+        QVERIFY(QDir().mkpath(DirOf('E')));
+        QVERIFY(QDir().mkpath(DirOf('D')));
+        SetModuleFileNameOverride(DirOf('E') + "/tarvolin");
         FOpened.clear();
         FMessages.clear();
     }
@@ -85,7 +89,8 @@ private slots:
         QTest::newRow("current directory html") << "C:morvic.html C:morvic.htm E:morvic.html" << "C:morvic.html";
         QTest::newRow("current directory htm") << "C:morvic.htm E:morvic.html" << "C:morvic.htm";
         QTest::newRow("executable directory html") << "E:morvic.html E:morvic.htm" << "E:morvic.html";
-        QTest::newRow("executable directory htm") << "E:morvic.htm" << "E:morvic.htm";
+        QTest::newRow("executable directory htm") << "E:morvic.htm D:morvic.html" << "E:morvic.htm";
+        QTest::newRow("installed documentation folder") << "D:morvic.html D:morvic.htm" << "D:morvic.html";
         QTest::newRow("folder named like the manual") << "S:morvic.html/ C:morvic.html/ E:morvic.htm" << "E:morvic.htm";
         QTest::newRow("other names ignored") << "S:Morvic.html S:morvic.txt S:morvic" << "";
         QTest::newRow("nothing") << "" << "";
@@ -120,16 +125,16 @@ private slots:
     {
         Create("E:morvic.htm");
         QCOMPARE(ViewDocumentation("morvic", nullptr, 1), 1);
-        QCOMPARE(FOpened, QList<QUrl>{QUrl::fromLocalFile(FExe->path() + "/morvic.htm")});
+        QCOMPARE(FOpened, QList<QUrl>{QUrl::fromLocalFile(DirOf('E') + "/morvic.htm")});
     }
 
     void backslashIsAnOrdinaryCharacterInFolderNames()
     {
         Create("E:a\\b/");
         Create("E:a\\b/morvic.html");
-        SetModuleFileNameOverride(FExe->path() + "/a\\b/tarvolin");
+        SetModuleFileNameOverride(DirOf('E') + "/a\\b/tarvolin");
         QCOMPARE(ViewDocumentation("morvic", nullptr, 1), 1);
-        QCOMPARE(FOpened, QList<QUrl>{QUrl::fromLocalFile(FExe->path() + "/a\\b/morvic.html")});
+        QCOMPARE(FOpened, QList<QUrl>{QUrl::fromLocalFile(DirOf('E') + "/a\\b/morvic.html")});
     }
 
     void unknownExecutableSkipsItsCandidates()
