@@ -54,6 +54,9 @@ int main(int argc, char* argv[])
     if (!startup.isEmpty())
         StartupDirectory = startup.toLocal8Bit();
     TTarvolinApplication app(argc, argv);
+    // The installed desktop entry's name: Wayland compositors match the
+    // window to its entry (name and icon) by it.
+    QGuiApplication::setDesktopFileName(QStringLiteral(TARVOLIN_APP_ID));
     try {
         TarvolinInitResources();
         QApplication::setWindowIcon(QIcon(QString::fromLatin1(TarvolinIconPath)));
