@@ -1,37 +1,64 @@
 # Packaging: `cpack -G DEB` in a build folder makes an installable Debian
-# package of the program's install component "tarvolin": the executable, its
-# manual beside it, the desktop entry and the icons. The example programs and
-# the Qt Designer plugin, which `cmake --install` also installs, stay out of
-# it. A project that includes this one with add_subdirectory() packages
-# itself.
+# package of the program's install component "tarvolin": the executable, the
+# desktop entry, AppStream metadata and icons, the manual page, and in
+# /usr/share/doc/tarvolin the HTML manual, the copyright file and the
+# changelog. The example programs and the Qt Designer plugin, which
+# `cmake --install` also installs, stay out of it. A project that includes
+# this one with add_subdirectory() packages itself.
+#
+# Debian's own checks, as the package tests run them:
+#   lintian --pedantic tarvolin_1.3_amd64.deb
+#   appstreamcli validate --no-net --pedantic usr/share/metainfo/*.xml
+#   desktop-file-validate usr/share/applications/*.desktop
 if(NOT PROJECT_IS_TOP_LEVEL)
   return()
 endif()
 
+# Every Debian package carries its copyright file and changelog in
+# /usr/share/doc/<package>. The version has no Debian revision, so this is a
+# native package: its changelog is changelog.gz, not changelog.Debian.gz.
+install(FILES ${TARVOLIN_ROOT}/packaging/copyright
+        DESTINATION ${TARVOLIN_INSTALL_DOCDIR} COMPONENT tarvolin)
+tarvolin_install_gzipped(${TARVOLIN_ROOT}/packaging/changelog
+  DESTINATION ${TARVOLIN_INSTALL_DOCDIR} COMPONENT tarvolin)
+# Registers the HTML manual with doc-base, so documentation browsers list it.
+install(FILES ${TARVOLIN_ROOT}/packaging/tarvolin.doc-base
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc-base RENAME tarvolin
+        COMPONENT tarvolin)
+
 set(CPACK_PACKAGE_NAME "tarvolin")
 set(CPACK_PACKAGE_VENDOR "Dremsel")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-    "Converter of a 32-bit value between binary, decimal, hexadecimal, octal, ASCII and colour")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Tarvolin shows one unsigned 32-bit value at once as binary, decimal, hexadecimal,\
- octal and four-character ASCII text, and as an RGB swatch; typing in any field\
- rewrites the others. It can live in the notification area and start at logon.")
 set(CPACK_PACKAGE_CONTACT "Dremsel <tarvolin@dremsel.example>")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://www.dremsel.example/tarvolin/")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY "tarvolin")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
-set(CPACK_STRIP_FILES ON)
+# Stripped as Debian's dh_strip does (cmake/TarvolinStrip.cmake).
+set(CPACK_STRIP_FILES OFF)
+set(CPACK_TARVOLIN_STRIP ${CMAKE_STRIP})
+set(CPACK_PRE_BUILD_SCRIPTS ${TARVOLIN_ROOT}/cmake/TarvolinStrip.cmake)
 set(CPACK_GENERATOR "DEB")
 set(CPACK_COMPONENTS_ALL tarvolin)
-set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS ${CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS})
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION "devel")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
-# The run-time libraries are worked out from the installed executable.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+
+# The program's package. Its run-time libraries are worked out from the
+# installed executable. Description lines stay under 80 columns.
+set(CPACK_DEBIAN_TARVOLIN_PACKAGE_NAME "tarvolin")
+set(CPACK_DEBIAN_TARVOLIN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_TARVOLIN_PACKAGE_SECTION "devel")
+set(CPACK_DEBIAN_TARVOLIN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_COMPONENT_TARVOLIN_DESCRIPTION
+"converter of a 32-bit value between number bases, ASCII and colour
+Tarvolin is a small desktop utility for programmers. Its one window shows
+a single unsigned 32-bit value at once as binary, decimal, hexadecimal,
+octal and four-character ASCII text, and as an RGB colour swatch; typing
+into any field rewrites the others. It can swap the value's byte order,
+copy any field to the clipboard, live in the notification area and start
+when the user logs in.")
 
 include(CPack)
