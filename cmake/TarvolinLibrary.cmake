@@ -18,9 +18,11 @@ function(tarvolin_add_library name)
     list(APPEND _sources ${_stub})
   endif()
   add_library(${name} STATIC ${_sources})
-  target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  # Build-tree paths and our compile options stay out of what an install
+  # exports (cmake/TarvolinWidgetsSdk.cmake).
+  target_include_directories(${name} PUBLIC $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}>)
   foreach(_c IN LISTS L_QT)
     target_link_libraries(${name} PUBLIC Qt6::${_c})
   endforeach()
-  target_link_libraries(${name} PUBLIC ${L_DEPS} PRIVATE tarvolin_options)
+  target_link_libraries(${name} PUBLIC ${L_DEPS} PRIVATE $<BUILD_INTERFACE:tarvolin_options>)
 endfunction()
