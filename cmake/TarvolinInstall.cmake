@@ -25,9 +25,10 @@ function(tarvolin_install_gzipped source)
   if(NOT G_RENAME)
     set(G_RENAME ${_name}.gz)
   endif()
-  set(_out ${CMAKE_CURRENT_BINARY_DIR}/gz/${G_RENAME})
+  set(_dir ${CMAKE_CURRENT_BINARY_DIR}/gz/${G_COMPONENT})
+  set(_out ${_dir}/${G_RENAME})
   add_custom_command(OUTPUT ${_out}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/gz
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${_dir}
     COMMAND ${TARVOLIN_GZIP} -9nc ${source} > ${_out}
     DEPENDS ${source}
     COMMENT "Compressing ${_name}")
