@@ -31,6 +31,11 @@ void GradientFrame(TCanvas& canvas, const TRect& rect, int barWidth, int maxInc,
 void GradientVertBar(TCanvas& canvas, int x, int top, int bottom, int barWidth, int gap, int red, int green,
                      int blue);
 
+// TGlimraPanel properties (Q_PROPERTY, shown by Designer): Color, the fill
+// inside the bar, as 0x00BBGGRR; DoRed, DoGreen, DoBlue, the channels of the
+// bar as above; MaxInc, how far the ramp rises from the bar's middle to its
+// edges; BarWidth, the bar's width in pixels. The panel is a container: put
+// other widgets on it as on any QWidget.
 class TGlimraPanel : public QWidget
 {
     Q_OBJECT

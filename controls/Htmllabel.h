@@ -11,6 +11,14 @@
 // The whole caption is parsed again for every measurement and every paint;
 // there is no cached layout. Captions are 8-bit Latin-1 text; a pass reads at
 // most the first 1023 characters.
+//
+// Properties (Q_PROPERTY, shown by Designer): Caption; AutoSize (non-zero:
+// the label takes the size of its text); WordWrap (non-zero: lines wrap at
+// the label's width); Alignment of each line; Color, the background, and
+// FontColor, the text outside <blue> and <hyper>, as 0x00BBGGRR values.
+// Signals, raised with the label as first argument: OnMouseDown at every
+// button press (button, modifiers and the point in the label), OnClick when
+// the left button is pressed and released inside the label.
 #include "Canvas.h"
 
 #include <QByteArray>

@@ -4,10 +4,59 @@
 // the user move a cursor and type over bytes, records every change for undo
 // and redo, searches the buffer and loads and saves whole files.
 //
-// Colours are 0x00BBGGRR values. Events are Qt signals raised synchronously
-// with the control as first argument; an unconnected signal is simply not
-// heard. The host owns the optional scroll bar; the control only writes its
-// maximum, value and page step and reads its value when it paints.
+// Properties (Q_PROPERTY, shown by Designer). Every setter stores the value
+// unchecked and repaints at once.
+//   Color                       background, also used to hide the cursor
+//   DoRed, DoGreen, DoBlue,     the shaded frame and separator bars, as
+//   BarWidth                    TGlimraPanel draws them (Glimrapanel.h)
+//   BytesPerLine                bytes per row (16); at most 64, and a multiple
+//                               of BytesPerGroup, or a message is shown instead
+//   BytesPerGroup               bytes per group (4): a space after each group
+//                               in hexadecimal, one number per group in decimal
+//   BaseBytes                   16: bytes in hexadecimal; 10: decimal groups,
+//                               most significant byte first
+//   BaseOffset                  16 or 10: how the row addresses are written
+//   ByteDigits                  stored only
+//   ReadOnly                    typing changes nothing
+//   CursorPanel                 0: the byte panel (typing digits), 1: the
+//                               character panel (typing characters)
+//   CursorOffset                the byte under the cursor (MoveCursor)
+//   CursorStyle                 1: steady; otherwise the cursor blinks as the
+//                               host calls AnimateCursor from a timer
+//   ColorByte, ColorAscii       text of the byte and the character panels
+//   ColorChange, ColorCursor    bytes with a change that can be undone, and
+//                               the cursor
+//   PolkaDots                   n > 0: up to 30 dots drift behind the text
+//                               (they move at each AnimateCursor)
+// Colours are 0x00BBGGRR values (red in the low byte).
+//
+// Text is 8-bit: file names, search text, messages and the texts the
+// Format* functions write are zero-terminated char strings, file names in
+// the local 8-bit encoding (QFile::encodeName), at most TextSize - 1 = 1023
+// characters; output buffers hold TextSize bytes.
+//
+// Signals are raised synchronously, with the control as first argument; an
+// unconnected signal is simply not heard:
+//   OnCursorChange(newOffset), OnSizeChange(newSize),
+//   OnDirtyChange(newDirty)     also when the flag did not change,
+//   OnFileNameChange(name)      the text is valid during the call only,
+//   OnCursorByteChange          typing (or SetCursorByte/SetCursorWord) wrote
+//                               the byte or group under the cursor,
+//   OnRowWidthChange            a painted row got wider or narrower (a host
+//                               sized to the rows resizes itself),
+//   OnChangeLogUpdate           the undo/redo history changed: refresh Undo
+//                               and Redo menu items (ChangeLogToMenuItem).
+//
+// Scroll bar: SetScrollBar attaches an optional vertical QScrollBar that the
+// host creates, places and owns. The control sets its maximum (rows - 1),
+// value and page step (rows shown) and reads its value at every paint to
+// choose the first row; it does not listen to it, so the host connects the
+// scroll bar's valueChanged to the editor's update(). A scroll bar destroyed
+// before the editor is forgotten (the control holds it in a QPointer).
+//
+// Ownership: the control owns its buffers and its change log; Data() stays
+// valid until the next LoadFromFile, AllocData, FreeData or SetNull, or the
+// control's destruction.
 #include <QPointer>
 #include <QScrollBar>
 #include <QWidget>
@@ -151,7 +200,14 @@ public:
     // One blink step; the host calls it from a timer.
     void AnimateCursor();
 
-    // search: defined in Hexsearch.cpp
+    // ---- search ----------------------------------------------------------
+    // FindFirst keeps the text (without surrounding white space), mode and
+    // flags and returns the offset of the first match: from the start, or
+    // from the byte after the cursor with sfFromCursor. FindNext returns the
+    // next match after the previous one (matches may overlap). Both return
+    // -1 when there is none and leave the cursor alone. smText looks for the
+    // text's bytes, letters in either case unless sfMatchCase; smDecimal for
+    // the bytes of a decimal number; smHex for a string of hexadecimal bytes.
     enum { smText = 1, smDecimal = 2, smHex = 3 };
     enum { sfMatchCase = 1, sfFromCursor = 4 };
     int FindFirst(const char* text, int mode, int flags);
@@ -159,7 +215,9 @@ public:
     int FindNextAscii();
     int FindNextDecimal();
     int FindNextHex();
-    // change-log presentation: defined in Hexlogview.cpp
+    // ---- change-log presentation ------------------------------------------
+    // The undo or redo history as rows of a QTreeWidget, and the Undo and
+    // Redo menu items enabled and captioned after the next step of each.
     void ChangeLogToListView(QTreeWidget* view);
     void RedoLogToListView(QTreeWidget* view);
     void ChangeLogToMenuItem(QAction* undoItem, QAction* redoItem);
@@ -189,8 +247,7 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
 
     // Read and write one block of a load or save; return the bytes moved, 0
-    // at the end, or -1. Seams for tests that need a file operation to stop
-    // part way.
+    // at the end, or -1. Override them to watch or limit file traffic.
     virtual qint64 ReadBlock(QIODevice& file, char* data, qint64 size);
     virtual qint64 WriteBlock(QIODevice& file, const char* data, qint64 size);
 
