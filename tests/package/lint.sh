@@ -17,9 +17,10 @@ debs=("$OUT"/*.deb)
 status=0
 for deb in "${debs[@]}"; do
   echo "== lintian --pedantic $(basename "$deb")"
-  lintian --pedantic --display-info --fail-on error,warning,info "$deb" 2>&1 \
-    | grep -v 'running with root privileges' || true
-  [ "${PIPESTATUS[0]}" -eq 0 ] || { echo "FAIL: lintian"; status=1; }
+  said=$(lintian --pedantic --display-info --fail-on error,warning,info "$deb" 2>&1)
+  rc=$?
+  grep -v 'running with root privileges' <<<"$said"
+  [ $rc -eq 0 ] || { echo "FAIL: lintian"; status=1; }
 
   root=$(mktemp -d)
   dpkg-deb -x "$deb" "$root"
