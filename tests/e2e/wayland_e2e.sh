@@ -14,6 +14,8 @@ set -u
 APP_BIN=${1:?usage: wayland_e2e.sh <tarvolin executable> <work dir>}
 WORK=${2:?usage: wayland_e2e.sh <tarvolin executable> <work dir>}
 STEP_TIMEOUT=${STEP_TIMEOUT:-15}
+# The window's app_id: Qt gives Wayland the desktop entry's id.
+APP_ID=${TARVOLIN_APP_ID:-example.dremsel.tarvolin}
 HERE=$(cd "$(dirname "$0")" && pwd)
 
 . "$HERE/../common/shelltest.sh"
@@ -27,7 +29,7 @@ if [ "$(id -u)" = 0 ]; then
   mkdir -p "$WORK/bin" "$WORK/shots"
   cp "$APP_BIN" "$WORK/bin/tarvolin"
   chown -R nobody:nogroup "$WORK"
-  keep=(PATH="$PATH" STEP_TIMEOUT="$STEP_TIMEOUT" TARVOLIN_E2E_USER=1)
+  keep=(PATH="$PATH" STEP_TIMEOUT="$STEP_TIMEOUT" TARVOLIN_APP_ID="$APP_ID" TARVOLIN_E2E_USER=1)
   for v in ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS; do [ -n "${!v:-}" ] && keep+=("$v=${!v}"); done
   setpriv --reuid=nobody --regid=nogroup --clear-groups --reset-env -- \
     env "${keep[@]}" "$0" "$WORK/bin/tarvolin" "$WORK"
@@ -74,10 +76,10 @@ fail() {
 
 # Every window of ours: "title x y width height".
 windows() {
-  swaymsg -t get_tree 2>/dev/null | python3 -c '
-import json, sys
+  swaymsg -t get_tree 2>/dev/null | APP_ID=$APP_ID python3 -c '
+import json, os, sys
 def walk(n):
-    if n.get("app_id") == "tarvolin" or (n.get("window_properties") or {}).get("class") == "tarvolin":
+    if n.get("app_id") == os.environ["APP_ID"]:
         r = n["rect"]; print(repr(n["name"]), r["x"], r["y"], r["width"], r["height"])
     for c in n.get("nodes", []) + n.get("floating_nodes", []):
         walk(c)
@@ -100,7 +102,7 @@ start_app() {
   APP=$!
   wait_for "the Tarvolin window" window_shown
 }
-close_window() { swaymsg '[app_id=tarvolin] kill' >/dev/null; }
+close_window() { swaymsg "[app_id=\"$APP_ID\"] kill" >/dev/null; }
 hide_by_close() {
   close_window
   wait_for "the window to hide" window_gone
