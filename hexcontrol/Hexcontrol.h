@@ -145,6 +145,29 @@ public:
     int PolkaDots() const { return FPolkaDots; }
     void SetPolkaDots(int value);
 
+    // uic calls a custom widget's property setters by Qt's naming rule
+    // (property "BytesPerLine" -> setBytesPerLine), so forms built in
+    // Designer need these.
+    void setColor(unsigned value) { SetColor(value); }
+    void setDoRed(int value) { SetDoRed(value); }
+    void setDoGreen(int value) { SetDoGreen(value); }
+    void setDoBlue(int value) { SetDoBlue(value); }
+    void setBarWidth(int value) { SetBarWidth(value); }
+    void setBytesPerLine(int value) { SetBytesPerLine(value); }
+    void setBytesPerGroup(int value) { SetBytesPerGroup(value); }
+    void setByteDigits(int value) { SetByteDigits(value); }
+    void setBaseBytes(int value) { SetBaseBytes(value); }
+    void setBaseOffset(int value) { SetBaseOffset(value); }
+    void setReadOnly(bool value) { SetReadOnly(value); }
+    void setCursorPanel(int value) { SetCursorPanel(value); }
+    void setCursorOffset(int value) { SetCursorOffset(value); }
+    void setCursorStyle(int value) { SetCursorStyle(value); }
+    void setColorByte(unsigned value) { SetColorByte(value); }
+    void setColorCursor(unsigned value) { SetColorCursor(value); }
+    void setColorChange(unsigned value) { SetColorChange(value); }
+    void setColorAscii(unsigned value) { SetColorAscii(value); }
+    void setPolkaDots(int value) { SetPolkaDots(value); }
+
     // ---- read access for the host --------------------------------------
     const unsigned char* Data() const { return FData; }
     int DataSize() const { return FDataSize; }

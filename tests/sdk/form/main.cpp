@@ -14,7 +14,7 @@ int main(int argc, char* argv[])
     ui.setupUi(&form);
     const bool ok = ui.GlimraPanel->DoRed() == 255 && ui.GlimraPanel->BarWidth() == 6
                     && ui.HtmlLabel->CaptionText() == "<b>Html</b>Label" && ui.HtmlLabel->parent() == ui.GlimraPanel
-                    && ui.HexEditor->BytesPerLine() == 16;
+                    && ui.HexEditor->BytesPerLine() == 8 && ui.HexEditor->ReadOnly();
     std::printf(ok ? "PASS\n" : "FAIL: the form's widgets are not as drawn\n");
     return ok ? 0 : 1;
 }
