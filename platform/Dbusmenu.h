@@ -75,7 +75,7 @@ public:
 
     // The menu shown; null shows an empty one.
     void SetMenu(QMenu* menu);
-    QMenu* Menu() const { return FMenu; }
+    QMenu* Menu() const { return FMenu.data(); }
 
     // Puts the menu on the session bus at path (once), or takes it off.
     bool Publish(const QString& path);
