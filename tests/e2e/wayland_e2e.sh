@@ -4,8 +4,8 @@
 # show its own menu), then sway with waybar (which draws the item's menu from
 # its DBusMenu), each on a session bus of its own.
 #   wayland_e2e.sh <tarvolin> <work dir>
-# sway refuses to run as root: as root, the script runs itself again as
-# "nobody" with a copy of the program. The first part uses sway's headless
+# sway refuses to run as root: as root, the script runs a copy of itself and
+# of the program as "nobody". The first part uses sway's headless
 # back end (no input devices: the host is driven over D-Bus, keys are typed
 # with wtype); the second runs sway inside Xvfb so that a real pointer click
 # reaches waybar. Exits 77 when a program it needs is missing. With SHOT_DIR
@@ -25,22 +25,30 @@ require_programs sway swaybar swaymsg waybar grim wtype Xvfb xdotool xprop dbus-
   || { echo "SKIP: needs Qt's Wayland platform plugin (qt6-wayland)"; exit "$TARVOLIN_SKIP_STATUS"; }
 
 if [ "$(id -u)" = 0 ]; then
+  # Run as nobody, from copies of the script, its helpers and the program in
+  # a folder of nobody's own: the build folder may lie where nobody cannot
+  # reach it. Logs and screenshots come back to the work folder.
   rm -rf "$WORK"
-  mkdir -p "$WORK/bin" "$WORK/shots"
-  cp "$APP_BIN" "$WORK/bin/tarvolin"
-  chown -R nobody:nogroup "$WORK"
+  mkdir -p "$WORK"
+  run=$(mktemp -d /tmp/tarvolin-wayland.XXXXXX)
+  mkdir -p "$run/e2e" "$run/common" "$run/bin" "$run/work"
+  cp "$0" "$run/e2e/"
+  cp "$HERE"/../common/*.sh "$run/common/"
+  cp "$APP_BIN" "$run/bin/tarvolin"
+  chown -R nobody:nogroup "$run"
+  chmod 755 "$run"
   keep=(PATH="$PATH" STEP_TIMEOUT="$STEP_TIMEOUT" TARVOLIN_APP_ID="$APP_ID" TARVOLIN_E2E_USER=1)
   for v in ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS; do [ -n "${!v:-}" ] && keep+=("$v=${!v}"); done
   setpriv --reuid=nobody --regid=nogroup --clear-groups --reset-env -- \
-    env "${keep[@]}" "$0" "$WORK/bin/tarvolin" "$WORK"
+    env "${keep[@]}" "$run/e2e/$(basename "$0")" "$run/bin/tarvolin" "$run/work"
   rc=$?
-  [ -n "${SHOT_DIR:-}" ] && cp "$WORK"/shots/*.png "$SHOT_DIR"/ 2>/dev/null
+  cp "$run"/work/*.log "$run"/work/*.png "$run"/work/shots/*.png "$WORK"/ 2>/dev/null
+  [ -n "${SHOT_DIR:-}" ] && cp "$run"/work/shots/*.png "$SHOT_DIR"/ 2>/dev/null
+  rm -rf "$run"
   exit $rc
 fi
-if [ -z "${TARVOLIN_E2E_USER:-}" ]; then
-  rm -rf "$WORK"
-  mkdir -p "$WORK/shots"
-fi
+[ -n "${TARVOLIN_E2E_USER:-}" ] || rm -rf "$WORK"
+mkdir -p "$WORK/shots"
 SHOTS="$WORK/shots"
 [ -n "${SHOT_DIR:-}" ] && SHOTS=$SHOT_DIR
 

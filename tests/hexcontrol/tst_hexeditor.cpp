@@ -45,13 +45,21 @@ void RunAsOrdinaryUser(const QString& testFunction)
     const passwd* nobody = ::getpwnam("nobody");
     const uid_t uid = nobody ? nobody->pw_uid : 65534;
     const gid_t gid = nobody ? nobody->pw_gid : 65534;
+    // The child runs a copy in a folder anyone may enter: the build folder may
+    // lie where an ordinary user cannot reach it.
+    QTemporaryDir runDir;
+    const QString copy = runDir.filePath(QStringLiteral("child"));
+    QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), copy));
+    QVERIFY(QFile::setPermissions(runDir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                     | QFile::ReadOther | QFile::ExeOther));
     QProcess child;
     child.setProcessChannelMode(QProcess::MergedChannels);
+    child.setWorkingDirectory(runDir.path());
     child.setChildProcessModifier([uid, gid] {
         if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
             ::_exit(77);
     });
-    child.start(QCoreApplication::applicationFilePath(), {testFunction});
+    child.start(copy, {testFunction});
     if (!child.waitForFinished(60000) || child.exitStatus() != QProcess::NormalExit)
         QFAIL(qPrintable("the child run did not finish: " + child.errorString()));
     if (child.exitCode() == 77)
