@@ -154,11 +154,11 @@ bool TSystemTrayHost::Add(const TNotifyIconData& data)
     const QIcon icon = (data.Flags & NotifyIconIcon) ? data.Icon : QIcon();
     const QString tip = (data.Flags & NotifyIconTip) ? QString::fromLatin1(data.Tip) : QString();
 
-    // A StatusNotifier host first, as desktops that have both prefer it. A
-    // watcher whose host is still starting gets the item too: the host shows
-    // it once it is up.
-    const bool native = NativeTrayPresent();
-    if (TStatusNotifierItem::HostAvailable() || (!native && TStatusNotifierItem::WatcherPresent())) {
+    // A StatusNotifier watcher first, as desktops that have both kinds prefer
+    // it; also while its host is still (re)starting, which is when such a
+    // panel's XEmbed tray may already be up: the host shows the item once it
+    // is there.
+    if (TStatusNotifierItem::WatcherPresent()) {
         if (FIcon && FIcon->isVisible())
             FIcon->hide();
         return AddStatusNotifierItem(icon, tip, data.Menu);
@@ -168,7 +168,7 @@ bool TSystemTrayHost::Add(const TNotifyIconData& data)
         return false;
     // With no tray at all the icon is still made: on X11 Qt docks it by
     // itself as soon as a tray appears.
-    return AddNativeIcon(icon, tip) && native;
+    return AddNativeIcon(icon, tip) && NativeTrayPresent();
 }
 
 bool TSystemTrayHost::AddNativeIcon(const QIcon& icon, const QString& tip)

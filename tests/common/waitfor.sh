@@ -10,3 +10,23 @@ wait_for() {
     sleep 0.05
   done
 }
+
+# click_until <what> <check> <command...>: runs the command (a click), waits up
+# to three seconds for the check and tries again, five times at most. A click
+# that lands while the program is still finishing the previous request (its
+# message box just closed), or before a window just shown takes input, is
+# lost by design.
+click_until() {
+  local what=$1 check=$2 try deadline
+  shift 2
+  for try in 1 2 3 4 5; do
+    "$@"
+    deadline=$((SECONDS + 3))
+    until "$check"; do
+      [ $SECONDS -ge $deadline ] && break
+      sleep 0.05
+    done
+    "$check" && return 0
+  done
+  fail "$what did not open after $try clicks"
+}

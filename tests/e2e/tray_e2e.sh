@@ -101,8 +101,7 @@ shot tray.png
 
 step "left click on the icon restores the window and removes the icon"
 wait_icon_settled
-click_icon 1
-wait_for "the window to come back" window_visible
+click_until "the window" window_visible click_icon 1
 wait_for "the icon to go" icon_absent
 
 step "close again, then restart the tray host while hidden: the icon returns"
@@ -117,8 +116,7 @@ app_running || fail "the program ended when the tray host went away"
 
 step "the returned icon still restores"
 wait_icon_settled
-click_icon 1
-wait_for "the window to come back" window_visible
+click_until "the window" window_visible click_icon 1
 wmctrl -c Tarvolin
 wait_for "the window to hide" window_gone
 wait_for "the tray icon" icon_mapped
@@ -212,8 +210,7 @@ wmctrl -c Tarvolin
 wait_for "the window to hide" window_gone
 wait_for "the tray icon" icon_mapped
 wait_icon_settled
-click_icon 1
-wait_for "the window to come back" window_visible
+click_until "the window" window_visible click_icon 1
 window_iconic && fail "the window came back minimised"
 
 step "File › Quit ends the program although hideontaskbar is set"

@@ -122,8 +122,7 @@ echo "menu: $entries"
 wait_for "the icon in the panel" icon_shown
 
 step "a real left click on the icon restores, and the item goes"
-click_icon 1
-wait_for "the window to come back" window_visible
+click_until "the window" window_visible click_icon 1
 wait_for "the item to go" sni_no_item
 
 step "Activate from the host restores"
@@ -144,14 +143,12 @@ wait_for "the old panel's watcher to go" sni_watcher_gone
 start_panel
 wait_for "the item to register again" sni_has_item
 wait_for "the icon in the new panel" icon_shown
-click_icon 1
-wait_for "the window to come back" window_visible
+click_until "the window" window_visible click_icon 1
 
 step "a real right click shows the panel's menu for the icon; its Quit ends the program"
 hide_by_close
 wait_for "the icon in the panel" icon_shown
-click_icon 3
-wait_for "the panel's menu" host_menu_shown
+click_until "the panel's menu" host_menu_shown click_icon 3
 shot tray-menu-xfce.png
 xdotool key Up Return # the last entry, Quit
 wait_for "the program to end" app_ended
