@@ -1,15 +1,26 @@
 // Times how long programs take from their start until their first top-level
-// window is mapped on the X server in $DISPLAY.
+// window is mapped on the X server in $DISPLAY, and how much memory each
+// holds once it has settled after the map.
 //
 //   startup_timer <runs> <name>=<program>[@<argument>] ...
 //
 // The server must run no other client and no window manager (a fresh
 // xvfb-run): every top-level window is then a child of the root window, and
-// its MapNotify reaches a client watching the root's substructure. The
-// programs take turns, so a slow spell of a shared machine falls on all of
-// them alike; one untimed warm-up start of each comes first. Prints each
-// program's median in milliseconds and, for every program after the first,
-// its median over the first's.
+// its MapNotify reaches a client watching the root's substructure.
+//
+// Every run starts each program once; the order flips from one run to the
+// next, so neither program of a pair always goes first, and a slow spell of
+// a shared machine falls on both. One untimed warm-up start of each comes
+// first. A program's resident memory is read SettleMs after its map, before
+// it is ended.
+//
+// Prints, per program, its median time to the map in ms, the processor time
+// its threads had used by then (ms; steadier than the wall clock on a busy
+// machine, though it leaves out waiting for the disk and the X server) and
+// its median resident memory in KiB; then, for every pair (a later program
+// over an earlier one), the medians of the run-by-run ratios:
+//   startup <name> median_ms <ms> cpu_ms <ms> rss_kib <kib>
+//   ratio <name>/<base> time <x> cpu <x> rss <x>
 #include <xcb/xcb.h>
 
 #include <algorithm>
@@ -22,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include <dirent.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -32,6 +44,7 @@ extern char** environ;
 namespace {
 
 constexpr int MapTimeoutMs = 30000;
+constexpr int SettleMs = 300;
 
 double NowMs()
 {
@@ -46,6 +59,15 @@ struct TProgram
     std::string Path;
     std::string Argument; // one argument, or none when empty
     std::vector<double> Times;
+    std::vector<double> CpuMs;
+    std::vector<double> RssKiB;
+};
+
+struct TStart
+{
+    double Ms = -1; // negative: no window was mapped
+    double CpuMs = 0;
+    double RssKiB = 0;
 };
 
 // Waits for the next MapNotify of a child of the root; false on timeout or
@@ -79,33 +101,106 @@ void Drain(xcb_connection_t* c)
         std::free(e);
 }
 
-// One start: spawn, wait for the map, end the program. Returns the time to
-// the map in ms, or a negative number when the window never came.
-double TimeOne(xcb_connection_t* c, const TProgram& p)
+// The resident set of a running process in KiB ("VmRSS"), 0 if unreadable.
+double ResidentKiB(pid_t pid)
+{
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%d/status", int(pid));
+    FILE* f = std::fopen(path, "r");
+    if (!f)
+        return 0;
+    double kib = 0;
+    char line[256];
+    while (std::fgets(line, sizeof line, f)) {
+        if (std::strncmp(line, "VmRSS:", 6) == 0) {
+            kib = std::atof(line + 6);
+            break;
+        }
+    }
+    std::fclose(f);
+    return kib;
+}
+
+// The processor time all threads of a running process have used so far, in
+// ms (from the scheduler's nanosecond counts); 0 if unreadable.
+double ProcessorMs(pid_t pid)
+{
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%d/task", int(pid));
+    DIR* tasks = opendir(path);
+    if (!tasks)
+        return 0;
+    double ns = 0;
+    while (const dirent* task = readdir(tasks)) {
+        if (task->d_name[0] == '.')
+            continue;
+        char stat[sizeof path + sizeof task->d_name + 16];
+        std::snprintf(stat, sizeof stat, "%s/%s/schedstat", path, task->d_name);
+        if (FILE* f = std::fopen(stat, "r")) {
+            unsigned long long run = 0;
+            if (std::fscanf(f, "%llu", &run) == 1)
+                ns += double(run);
+            std::fclose(f);
+        }
+    }
+    closedir(tasks);
+    return ns / 1e6;
+}
+
+void SleepMs(int ms)
+{
+    timespec ts {ms / 1000, long(ms % 1000) * 1000000L};
+    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+    }
+}
+
+// One start: spawn, wait for the map, let the program settle, read its
+// memory, end it.
+TStart StartOne(xcb_connection_t* c, const TProgram& p)
 {
     Drain(c);
     char* argv[] = {const_cast<char*>(p.Path.c_str()), const_cast<char*>(p.Argument.c_str()), nullptr};
     if (p.Argument.empty())
         argv[1] = nullptr;
     pid_t pid = 0;
+    TStart result;
     const double start = NowMs();
     if (posix_spawn(&pid, p.Path.c_str(), nullptr, nullptr, argv, environ) != 0) {
         std::fprintf(stderr, "cannot start %s\n", p.Path.c_str());
-        return -1;
+        return result;
     }
     const bool mapped = WaitForMap(c, start + MapTimeoutMs);
     const double elapsed = NowMs() - start;
+    if (mapped) {
+        result.CpuMs = ProcessorMs(pid);
+        SleepMs(SettleMs);
+        result.Ms = elapsed;
+        result.RssKiB = ResidentKiB(pid);
+    }
     kill(pid, SIGKILL);
     int status = 0;
     waitpid(pid, &status, 0);
-    return mapped ? elapsed : -1;
+    return result;
 }
 
 double Median(std::vector<double> v)
 {
+    if (v.empty())
+        return 0;
     std::sort(v.begin(), v.end());
     const size_t n = v.size();
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// The median of the run-by-run ratios a[i] / b[i].
+double PairedRatio(const std::vector<double>& a, const std::vector<double>& b)
+{
+    std::vector<double> ratios;
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        if (b[i] > 0)
+            ratios.push_back(a[i] / b[i]);
+    }
+    return Median(ratios);
 }
 
 } // namespace
@@ -131,7 +226,11 @@ int main(int argc, char** argv)
             argument = path.substr(at + 1);
             path.resize(at);
         }
-        programs.push_back({std::string(argv[i], size_t(eq - argv[i])), path, argument, {}});
+        TProgram program;
+        program.Name.assign(argv[i], size_t(eq - argv[i]));
+        program.Path = path;
+        program.Argument = argument;
+        programs.push_back(program);
     }
 
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
@@ -145,27 +244,35 @@ int main(int argc, char** argv)
     xcb_flush(c);
 
     for (TProgram& p : programs) {
-        if (TimeOne(c, p) < 0) {
+        if (StartOne(c, p).Ms < 0) {
             std::fprintf(stderr, "%s: no window was mapped\n", p.Name.c_str());
             return 1;
         }
     }
     for (int r = 0; r < runs; ++r) {
-        for (TProgram& p : programs) {
-            const double t = TimeOne(c, p);
-            if (t < 0) {
+        for (size_t k = 0; k < programs.size(); ++k) {
+            TProgram& p = programs[r % 2 ? programs.size() - 1 - k : k];
+            const TStart s = StartOne(c, p);
+            if (s.Ms < 0) {
                 std::fprintf(stderr, "%s: no window was mapped\n", p.Name.c_str());
                 return 1;
             }
-            p.Times.push_back(t);
+            p.Times.push_back(s.Ms);
+            p.CpuMs.push_back(s.CpuMs);
+            p.RssKiB.push_back(s.RssKiB);
         }
     }
-    const double floor = Median(programs.front().Times);
     for (const TProgram& p : programs) {
-        std::printf("startup %s median_ms %.1f", p.Name.c_str(), Median(p.Times));
-        if (&p != &programs.front() && floor > 0)
-            std::printf(" ratio %.2f", Median(p.Times) / floor);
-        std::printf("\n");
+        std::printf("startup %s median_ms %.1f cpu_ms %.1f rss_kib %.0f\n", p.Name.c_str(), Median(p.Times),
+            Median(p.CpuMs), Median(p.RssKiB));
+    }
+    for (size_t a = 1; a < programs.size(); ++a) {
+        for (size_t b = 0; b < a; ++b) {
+            std::printf("ratio %s/%s time %.2f cpu %.2f rss %.2f\n", programs[a].Name.c_str(),
+                programs[b].Name.c_str(), PairedRatio(programs[a].Times, programs[b].Times),
+                PairedRatio(programs[a].CpuMs, programs[b].CpuMs),
+                PairedRatio(programs[a].RssKiB, programs[b].RssKiB));
+        }
     }
     xcb_disconnect(c);
     return 0;
