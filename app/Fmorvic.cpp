@@ -157,8 +157,8 @@ TFormMorvic::TFormMorvic(const QStringList& arguments, QWidget* parent)
     TimerStartup->setSingleShot(true);
     connect(TimerStartup, &QTimer::timeout, this, [this] { TimerStartupTimer(TimerStartup); });
 
-    TarvolinInitResources();
-    setWindowIcon(QIcon(QString::fromLatin1(TarvolinIconPath)));
+    // The same icon as the application's, decoded once for both.
+    setWindowIcon(TarvolinIcon());
     // The notification area's (re)appearance arrives as this message.
     FTaskbarCreatedMsg = RegisterWindowMessage(TaskbarCreatedMessageName);
 
@@ -216,7 +216,7 @@ void TFormMorvic::FormCreate()
     FTray->FTipText = MorvicTrayTip;
     FTray->FPopupMenu = PopupMenuTaskbar;
     FTray->FCallbackMessage = WM_TRAYNOTIFY;
-    FTray->FIcon = QIcon(QString::fromLatin1(TarvolinTrayIconPath));
+    FTray->FIcon = TarvolinTrayIcon();
     FTray->FSettingsName = MorvicSettingsName;
 
     FUpdateDepth = 0;

@@ -10,7 +10,6 @@
 #include <QApplication>
 #include <QByteArray>
 #include <QDir>
-#include <QIcon>
 #include <QTimer>
 
 #include <exception>
@@ -58,8 +57,7 @@ int main(int argc, char* argv[])
     // window to its entry (name and icon) by it.
     QGuiApplication::setDesktopFileName(QStringLiteral(TARVOLIN_APP_ID));
     try {
-        TarvolinInitResources();
-        QApplication::setWindowIcon(QIcon(QString::fromLatin1(TarvolinIconPath)));
+        QApplication::setWindowIcon(TarvolinIcon());
         TFormMorvic formMorvic;
         // A close of the main window that goes through ends the program, also
         // one that reaches it while it is hidden in the notification area
