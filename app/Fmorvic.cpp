@@ -132,8 +132,10 @@ TFormMorvic::TFormMorvic(const QStringList& arguments, QWidget* parent)
     , FModalRunner(&RunModal)
     , FArguments(arguments)
 {
-    FUi->setupUi(this);
+    // The form's font first, so that the controls are made with it rather
+    // than made and then all changed over to it.
     setFont(FormFont());
+    FUi->setupUi(this);
 
     // The spinner's edit is the pad field, with the name its settings and
     // handlers know it by.
