@@ -4,6 +4,7 @@
 #include "Faboutbase.h"
 #include "Fmorvic.h"
 #include "Frestore.h"
+#include "Lazyicons.h"
 #include "Messagebox.h"
 #include "Resources.h"
 
@@ -57,6 +58,7 @@ int main(int argc, char* argv[])
     // window to its entry (name and icon) by it.
     QGuiApplication::setDesktopFileName(QStringLiteral(TARVOLIN_APP_ID));
     try {
+        UseLazyIconStyle();
         QApplication::setWindowIcon(TarvolinIcon());
         TFormMorvic formMorvic;
         // A close of the main window that goes through ends the program, also
