@@ -159,7 +159,7 @@ TFormMorvic::TFormMorvic(const QStringList& arguments, QWidget* parent)
     TimerStartup->setSingleShot(true);
     connect(TimerStartup, &QTimer::timeout, this, [this] { TimerStartupTimer(TimerStartup); });
 
-    // The same icon as the application's, decoded once for both.
+    // The same icon as the application's, made once for both.
     setWindowIcon(TarvolinIcon());
     // The notification area's (re)appearance arrives as this message.
     FTaskbarCreatedMsg = RegisterWindowMessage(TaskbarCreatedMessageName);

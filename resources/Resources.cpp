@@ -1,16 +1,23 @@
 #include "Resources.h"
 
+#include "Iconpixels.h"
+
 #include <QCoreApplication>
+#include <QFile>
 #include <QImage>
 #include <QImageReader>
 #include <QPixmap>
 #include <QString>
 
-// Q_INIT_RESOURCE must be used outside any namespace; the name is the base
-// name of the .qrc file.
+#include <cstring>
+#include <memory>
+
+// Q_INIT_RESOURCE must be used outside any namespace; the names are the base
+// names of the .qrc files.
 static void InitTarvolinQrc()
 {
     Q_INIT_RESOURCE(tarvolin);
+    Q_INIT_RESOURCE(tarvolin_pixels);
 }
 
 void TarvolinInitResources()
@@ -23,6 +30,31 @@ void TarvolinInitResources()
 }
 
 namespace {
+
+constexpr const char* TarvolinIconPixelsPath = ":/icons/tarvolin.pixels";
+constexpr uint32_t IconPixelsMaxSide = 1024;
+
+// The image of a file in the form of Iconpixels.h; null when the file is
+// missing or not in that form. The image uses the file's bytes in place.
+QImage LoadIconPixels(const char* path)
+{
+    QFile file(QString::fromLatin1(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return QImage();
+    auto bytes = std::make_unique<QByteArray>(file.readAll());
+    TIconPixelsHeader header{};
+    if (bytes->size() < qsizetype(sizeof header))
+        return QImage();
+    std::memcpy(&header, bytes->constData(), sizeof header);
+    if (std::memcmp(header.Magic, IconPixelsMagic, sizeof header.Magic) != 0 || header.Width == 0
+        || header.Height == 0 || header.Width > IconPixelsMaxSide || header.Height > IconPixelsMaxSide
+        || bytes->size() != qsizetype(sizeof header + size_t(header.Width) * header.Height * 4))
+        return QImage();
+    const auto* pixels = reinterpret_cast<const uchar*>(bytes->constData() + sizeof header);
+    QByteArray* owner = bytes.release();
+    return QImage(pixels, int(header.Width), int(header.Height), int(header.Width) * 4,
+        QImage::Format_ARGB32_Premultiplied, [](void* data) { delete static_cast<QByteArray*>(data); }, owner);
+}
 
 // Our icons are PNG files, read by Qt's built-in PNG reader. A reader left to
 // detect the format (as QIcon(path) is) first asks every installed
@@ -48,9 +80,12 @@ QIcon TarvolinIcon()
 {
     if (AppIcon.isNull()) {
         TarvolinInitResources();
-        AppIcon = IconOf(LoadPng(TarvolinIconPath));
+        QImage image = LoadIconPixels(TarvolinIconPixelsPath);
+        if (image.isNull())
+            image = LoadPng(TarvolinIconPath);
+        AppIcon = IconOf(std::move(image));
         // Pixmaps must not outlive the application object; the next one
-        // decodes the icon again.
+        // makes the icon again.
         if (!AppIcon.isNull())
             qAddPostRoutine([] { AppIcon = QIcon(); });
     }

@@ -1,19 +1,20 @@
 #pragma once
-// The program's icons live in a resource file compiled into this static
+// The program's icons live in resource files compiled into this static
 // library. Nothing in a static library is linked unless something refers to
 // it, so every program that shows these icons calls TarvolinInitResources()
 // once after creating its application object (the icon functions below do
 // it themselves); the call is cheap and may be repeated.
 #include <QIcon>
 
-// Resource paths of the icons.
+// Resource paths of the icons' image files.
 inline constexpr const char* TarvolinIconPath = ":/icons/tarvolin.png";
 inline constexpr const char* TarvolinTrayIconPath = ":/icons/tray16.png";
 
 void TarvolinInitResources();
 
-// The application's icon (TarvolinIconPath). Decoded once per application
-// object and shared by every caller; needs the application object.
+// The application's icon (the image of TarvolinIconPath), made from pixels
+// stored undecoded at build time. Made once per application object and
+// shared by every caller; needs the application object.
 QIcon TarvolinIcon();
 
 // The notification-area icon (TarvolinTrayIconPath), decoded afresh.

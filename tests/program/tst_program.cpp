@@ -35,6 +35,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -454,7 +455,13 @@ private slots:
         QCOMPARE(QImage(TarvolinTrayIconPath).size(), QSize(16, 16));
         QVERIFY(QImage(TarvolinIconPath).width() >= 48);
         TFormMorvic* form = Start();
-        QVERIFY(!form->windowIcon().isNull());
+        // The window icon is made from pixels stored at build time, the tray
+        // icon when it is first needed: both are their PNGs' images.
+        for (const auto& [icon, path] : {std::pair(form->windowIcon(), TarvolinIconPath),
+                 std::pair(form->Tray()->FIcon, TarvolinTrayIconPath)}) {
+            const QImage png = QImage(path).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            QCOMPARE(icon.pixmap(png.size()).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied), png);
+        }
         QVERIFY(!form->Tray()->FIcon.isNull()); // a null icon would refuse every hide
     }
 };
