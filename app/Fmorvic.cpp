@@ -3,6 +3,7 @@
 
 #include "Autoload.h"
 #include "Canvas.h"
+#include "Deferredicon.h"
 #include "Faboutbase.h"
 #include "Formfont.h"
 #include "Hidetask.h"
@@ -218,7 +219,8 @@ void TFormMorvic::FormCreate()
     FTray->FTipText = MorvicTrayTip;
     FTray->FPopupMenu = PopupMenuTaskbar;
     FTray->FCallbackMessage = WM_TRAYNOTIFY;
-    FTray->FIcon = TarvolinTrayIcon();
+    // Not drawn before the first hide: read then, not now.
+    FTray->FIcon = DeferredIcon(&TarvolinTrayIcon);
     FTray->FSettingsName = MorvicSettingsName;
 
     FUpdateDepth = 0;
