@@ -3,6 +3,7 @@
 // main window really closes.
 #include "Faboutbase.h"
 #include "Fmorvic.h"
+#include "Fontwarmup.h"
 #include "Frestore.h"
 #include "Lazyicons.h"
 #include "Messagebox.h"
@@ -53,6 +54,8 @@ int main(int argc, char* argv[])
     const QString startup = QDir::currentPath();
     if (!startup.isEmpty())
         StartupDirectory = startup.toLocal8Bit();
+    // The font configuration is read while the application object is made.
+    TFontConfigWarmUp fontConfig;
     TTarvolinApplication app(argc, argv);
     // The installed desktop entry's name: Wayland compositors match the
     // window to its entry (name and icon) by it.
@@ -60,6 +63,7 @@ int main(int argc, char* argv[])
     try {
         UseLazyIconStyle();
         QApplication::setWindowIcon(TarvolinIcon());
+        fontConfig.Wait();
         TFormMorvic formMorvic;
         // A close of the main window that goes through ends the program, also
         // one that reaches it while it is hidden in the notification area
