@@ -15,10 +15,11 @@
 // it is ended.
 //
 // Prints, per program, its median time to the map in ms, the processor time
-// its threads had used by then (ms; steadier than the wall clock on a busy
-// machine, though it leaves out waiting for the disk and the X server) and
-// its median resident memory in KiB; then, for every pair (a later program
-// over an earlier one), the medians of the run-by-run ratios:
+// all its threads used until it was ended (ms: the start-up and the settling
+// after it; steadier than the wall clock on a busy machine, though it leaves
+// out waiting for the disk and the X server, and it counts work done after
+// the map) and its median resident memory in KiB; then, for every pair (a
+// later program over an earlier one), the medians of the run-by-run ratios:
 //   startup <name> median_ms <ms> cpu_ms <ms> rss_kib <kib>
 //   ratio <name>/<base> time <x> cpu <x> rss <x>
 #include <xcb/xcb.h>
@@ -33,9 +34,9 @@
 #include <string>
 #include <vector>
 
-#include <dirent.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -121,32 +122,6 @@ double ResidentKiB(pid_t pid)
     return kib;
 }
 
-// The processor time all threads of a running process have used so far, in
-// ms (from the scheduler's nanosecond counts); 0 if unreadable.
-double ProcessorMs(pid_t pid)
-{
-    char path[64];
-    std::snprintf(path, sizeof path, "/proc/%d/task", int(pid));
-    DIR* tasks = opendir(path);
-    if (!tasks)
-        return 0;
-    double ns = 0;
-    while (const dirent* task = readdir(tasks)) {
-        if (task->d_name[0] == '.')
-            continue;
-        char stat[sizeof path + sizeof task->d_name + 16];
-        std::snprintf(stat, sizeof stat, "%s/%s/schedstat", path, task->d_name);
-        if (FILE* f = std::fopen(stat, "r")) {
-            unsigned long long run = 0;
-            if (std::fscanf(f, "%llu", &run) == 1)
-                ns += double(run);
-            std::fclose(f);
-        }
-    }
-    closedir(tasks);
-    return ns / 1e6;
-}
-
 void SleepMs(int ms)
 {
     timespec ts {ms / 1000, long(ms % 1000) * 1000000L};
@@ -172,14 +147,16 @@ TStart StartOne(xcb_connection_t* c, const TProgram& p)
     const bool mapped = WaitForMap(c, start + MapTimeoutMs);
     const double elapsed = NowMs() - start;
     if (mapped) {
-        result.CpuMs = ProcessorMs(pid);
         SleepMs(SettleMs);
         result.Ms = elapsed;
         result.RssKiB = ResidentKiB(pid);
     }
     kill(pid, SIGKILL);
     int status = 0;
-    waitpid(pid, &status, 0);
+    rusage usage {};
+    wait4(pid, &status, 0, &usage);
+    result.CpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0
+        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
     return result;
 }
 
