@@ -47,12 +47,14 @@ QImage LoadIconPixels(const char* path)
         return QImage();
     std::memcpy(&header, bytes->constData(), sizeof header);
     if (std::memcmp(header.Magic, IconPixelsMagic, sizeof header.Magic) != 0 || header.Width == 0
-        || header.Height == 0 || header.Width > IconPixelsMaxSide || header.Height > IconPixelsMaxSide
-        || bytes->size() != qsizetype(sizeof header + size_t(header.Width) * header.Height * 4))
+        || header.Height == 0 || header.Width > IconPixelsMaxSide || header.Height > IconPixelsMaxSide)
+        return QImage();
+    const qsizetype rowBytes = qsizetype(header.Width) * 4;
+    if (bytes->size() != qsizetype(sizeof header) + rowBytes * qsizetype(header.Height))
         return QImage();
     const auto* pixels = reinterpret_cast<const uchar*>(bytes->constData() + sizeof header);
     QByteArray* owner = bytes.release();
-    return QImage(pixels, int(header.Width), int(header.Height), int(header.Width) * 4,
+    return QImage(pixels, int(header.Width), int(header.Height), rowBytes,
         QImage::Format_ARGB32_Premultiplied, [](void* data) { delete static_cast<QByteArray*>(data); }, owner);
 }
 
