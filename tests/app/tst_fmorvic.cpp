@@ -1,11 +1,13 @@
 // The converter window driven through its real widgets: keystrokes into the
 // fields, clicks on the buttons, the swatch read back as pixels.
 #include "Fmorvic.h"
+#include "Formfont.h"
 #include "Testenv.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QColorDialog>
+#include <QFontInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -81,6 +83,20 @@ private slots:
     void cleanup()
     {
         FForm.reset();
+    }
+
+    // The form's font puts the installed family first; the face is the one
+    // the plain family list gives.
+    void FormFontIsTheFaceOfItsFamilyList()
+    {
+        QFont plain;
+        plain.setFamilies(FormFontFamilies());
+        plain.setPixelSize(FormFontPixelHeight);
+        const QFontInfo wanted(plain);
+        const QFontInfo used(FForm->findChild<QLabel*>("Label6")->font());
+        QCOMPARE(used.family(), wanted.family());
+        QCOMPARE(used.styleName(), wanted.styleName());
+        QCOMPARE(used.pixelSize(), FormFontPixelHeight);
     }
 
     void StartsAtZero()
