@@ -11,15 +11,16 @@
 // Every run starts each program once; the order flips from one run to the
 // next, so neither program of a pair always goes first, and a slow spell of
 // a shared machine falls on both. One untimed warm-up start of each comes
-// first. A program's resident memory is read SettleMs after its map, before
-// it is ended.
+// first. Most starts end the program at its map; every SettleEvery-th run
+// lets each program settle for SettleMs and reads its resident memory then.
 //
-// Prints, per program, its median time to the map in ms, the processor time
-// all its threads used until it was ended (ms: the start-up and the settling
-// after it; steadier than the wall clock on a busy machine, though it leaves
-// out waiting for the disk and the X server, and it counts work done after
-// the map) and its median resident memory in KiB; then, for every pair (a
-// later program over an earlier one), the medians of the run-by-run ratios:
+// Prints, per program, its median time to the map in ms, and from the settled
+// runs the processor time all its threads used until it was ended (ms: the
+// start-up and the settling after it; steadier than the wall clock on a busy
+// machine, though it leaves out waiting for the disk and the X server, and
+// it counts work done after the map) and its resident memory in KiB, both
+// medians; then, for every pair (a later program over an earlier one), the
+// medians of the run-by-run ratios:
 //   startup <name> median_ms <ms> cpu_ms <ms> rss_kib <kib>
 //   ratio <name>/<base> time <x> cpu <x> rss <x>
 #include <xcb/xcb.h>
@@ -46,6 +47,10 @@ namespace {
 
 constexpr int MapTimeoutMs = 30000;
 constexpr int SettleMs = 300;
+// Every this many runs, each program is left to settle and its memory and
+// processor time are read (the other runs end it at once, so that many runs
+// fit in little time: the memory hardly varies, the time does).
+constexpr int SettleEvery = 5;
 
 double NowMs()
 {
@@ -129,9 +134,9 @@ void SleepMs(int ms)
     }
 }
 
-// One start: spawn, wait for the map, let the program settle, read its
-// memory, end it.
-TStart StartOne(xcb_connection_t* c, const TProgram& p)
+// One start: spawn, wait for the map, end it; with settle, let it settle
+// first and read its memory and processor time.
+TStart StartOne(xcb_connection_t* c, const TProgram& p, bool settle)
 {
     Drain(c);
     char* argv[] = {const_cast<char*>(p.Path.c_str()), const_cast<char*>(p.Argument.c_str()), nullptr};
@@ -147,9 +152,11 @@ TStart StartOne(xcb_connection_t* c, const TProgram& p)
     const bool mapped = WaitForMap(c, start + MapTimeoutMs);
     const double elapsed = NowMs() - start;
     if (mapped) {
-        SleepMs(SettleMs);
         result.Ms = elapsed;
-        result.RssKiB = ResidentKiB(pid);
+        if (settle) {
+            SleepMs(SettleMs);
+            result.RssKiB = ResidentKiB(pid);
+        }
     }
     kill(pid, SIGKILL);
     int status = 0;
@@ -221,7 +228,7 @@ int main(int argc, char** argv)
     xcb_flush(c);
 
     for (TProgram& p : programs) {
-        if (StartOne(c, p).Ms < 0) {
+        if (StartOne(c, p, false).Ms < 0) {
             std::fprintf(stderr, "%s: no window was mapped\n", p.Name.c_str());
             return 1;
         }
@@ -229,14 +236,17 @@ int main(int argc, char** argv)
     for (int r = 0; r < runs; ++r) {
         for (size_t k = 0; k < programs.size(); ++k) {
             TProgram& p = programs[r % 2 ? programs.size() - 1 - k : k];
-            const TStart s = StartOne(c, p);
+            const bool settle = r % SettleEvery == 0;
+            const TStart s = StartOne(c, p, settle);
             if (s.Ms < 0) {
                 std::fprintf(stderr, "%s: no window was mapped\n", p.Name.c_str());
                 return 1;
             }
             p.Times.push_back(s.Ms);
-            p.CpuMs.push_back(s.CpuMs);
-            p.RssKiB.push_back(s.RssKiB);
+            if (settle) {
+                p.CpuMs.push_back(s.CpuMs);
+                p.RssKiB.push_back(s.RssKiB);
+            }
         }
     }
     for (const TProgram& p : programs) {
