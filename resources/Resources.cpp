@@ -3,7 +3,7 @@
 #include "Iconpixels.h"
 
 #include <QCoreApplication>
-#include <QFile>
+#include <QResource>
 #include <QImage>
 #include <QImageReader>
 #include <QPixmap>
@@ -34,14 +34,17 @@ namespace {
 constexpr const char* TarvolinIconPixelsPath = ":/icons/tarvolin.pixels";
 constexpr uint32_t IconPixelsMaxSide = 1024;
 
-// The image of a file in the form of Iconpixels.h; null when the file is
-// missing or not in that form. The image uses the file's bytes in place.
+// The image of a resource in the form of Iconpixels.h; null when it is
+// missing or not in that form. The image uses the resource's bytes in place.
+// Runs on a helper thread before the application object exists, so it makes
+// no QObject (QFile is one): the first thread to make one becomes Qt's main
+// thread.
 QImage LoadIconPixels(const char* path)
 {
-    QFile file(QString::fromLatin1(path));
-    if (!file.open(QIODevice::ReadOnly))
+    const QResource resource(QString::fromLatin1(path));
+    if (!resource.isValid())
         return QImage();
-    auto bytes = std::make_unique<QByteArray>(file.readAll());
+    auto bytes = std::make_unique<QByteArray>(resource.uncompressedData());
     TIconPixelsHeader header{};
     if (bytes->size() < qsizetype(sizeof header))
         return QImage();
