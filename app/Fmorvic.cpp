@@ -134,8 +134,9 @@ TFormMorvic::TFormMorvic(const QStringList& arguments, QWidget* parent)
     , FArguments(arguments)
 {
     // The form's font first, so that the controls are made with it rather
-    // than made and then all changed over to it.
-    setFont(FormFont());
+    // than made and then all changed over to it; the installed family first,
+    // so that it is found without a font sort on the way to the first frame.
+    setFont(FormFontInstalledFirst());
     FUi->setupUi(this);
 
     // The spinner's edit is the pad field, with the name its settings and

@@ -53,8 +53,18 @@ QStringList FormFontFamilies()
 
 QFont FormFont()
 {
+    return FormFontFrom(FormFontFamilies());
+}
+
+QFont FormFontInstalledFirst()
+{
+    return FormFontFrom(InstalledFirst(FormFontFamilies()));
+}
+
+QFont FormFontFrom(const QStringList& families)
+{
     QFont font;
-    font.setFamilies(InstalledFirst(FormFontFamilies()));
+    font.setFamilies(families);
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(FormFontPixelHeight);
 

@@ -15,3 +15,12 @@ QStringList FormFontFamilies();
 // when the face found is much wider than the layout expects. Needs the
 // application object (it measures the face).
 QFont FormFont();
+
+// The same face as FormFont(), with the first installed family of the list
+// moved to its front: Qt then finds it at once, where a missing first family
+// makes it ask the system for that family's fallbacks (a font sort) before
+// it tries the next. Only the list's order differs, and with it family().
+QFont FormFontInstalledFirst();
+
+// FormFont() made from another family list.
+QFont FormFontFrom(const QStringList& families);

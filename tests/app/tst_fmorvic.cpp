@@ -85,14 +85,11 @@ private slots:
         FForm.reset();
     }
 
-    // The form's font puts the installed family first; the face is the one
-    // the plain family list gives.
+    // The window's font puts the installed family first; the face is the one
+    // the forms' font gives.
     void FormFontIsTheFaceOfItsFamilyList()
     {
-        QFont plain;
-        plain.setFamilies(FormFontFamilies());
-        plain.setPixelSize(FormFontPixelHeight);
-        const QFontInfo wanted(plain);
+        const QFontInfo wanted(FormFont());
         const QFontInfo used(FForm->findChild<QLabel*>("Label6")->font());
         QCOMPARE(used.family(), wanted.family());
         QCOMPARE(used.styleName(), wanted.styleName());
