@@ -36,9 +36,6 @@ constexpr uint32_t IconPixelsMaxSide = 1024;
 
 // The image of a resource in the form of Iconpixels.h; null when it is
 // missing or not in that form. The image uses the resource's bytes in place.
-// Runs on a helper thread before the application object exists, so it makes
-// no QObject (QFile is one): the first thread to make one becomes Qt's main
-// thread.
 QImage LoadIconPixels(const char* path)
 {
     const QResource resource(QString::fromLatin1(path));
