@@ -77,11 +77,22 @@ public:
     TX11TrayFilter(xcb_connection_t* connection, TTrayHostWatch* watch)
         : FWatch(watch)
     {
-        FManager = InternAtom(connection, "MANAGER");
+        // Every name asked for first, the answers read after: one round trip
+        // to the X server instead of one per name.
+        QList<QByteArray> names{QByteArrayLiteral("MANAGER")};
         const int screens = xcb_setup_roots_length(xcb_get_setup(connection));
-        for (int i = 0; i < screens; ++i) {
-            const QByteArray name = "_NET_SYSTEM_TRAY_S" + QByteArray::number(i);
-            if (const quint32 atom = InternAtom(connection, name.constData()))
+        for (int i = 0; i < screens; ++i)
+            names.append("_NET_SYSTEM_TRAY_S" + QByteArray::number(i));
+        QList<xcb_intern_atom_cookie_t> cookies;
+        for (const QByteArray& name : std::as_const(names))
+            cookies.append(xcb_intern_atom(connection, 0, quint16(name.size()), name.constData()));
+        for (qsizetype i = 0; i < cookies.size(); ++i) {
+            xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookies.at(i), nullptr);
+            const quint32 atom = reply ? reply->atom : 0;
+            std::free(reply);
+            if (i == 0)
+                FManager = atom;
+            else if (atom)
                 FTrayAtoms.append(atom);
         }
     }
@@ -97,18 +108,6 @@ public:
     }
 
 private:
-    static quint32 InternAtom(xcb_connection_t* connection, const char* name)
-    {
-        const xcb_intern_atom_cookie_t cookie =
-            xcb_intern_atom(connection, 0, quint16(std::strlen(name)), name);
-        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
-        if (!reply)
-            return 0;
-        const quint32 atom = reply->atom;
-        std::free(reply);
-        return atom;
-    }
-
     QPointer<TTrayHostWatch> FWatch;
     quint32 FManager = 0;
     QList<quint32> FTrayAtoms;
@@ -136,25 +135,33 @@ TTrayHostWatch::TTrayHostWatch()
     : QObject(QCoreApplication::instance())
     , FMessageType(QEvent::Type(QEvent::registerEventType()))
 {
+    // Both watches wait for an answer (the X server's, the bus daemon's);
+    // started from the event loop they no longer hold up the first window.
+    // The notification area matters from the first hide on, well after.
+    QTimer::singleShot(0, this, [this] {
+        WatchX11Tray();
+        WatchStatusNotifier();
+    });
+}
+
+void TTrayHostWatch::WatchX11Tray()
+{
 #ifdef TARVOLIN_HAVE_XCB
     auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-    if (app && QGuiApplication::platformName() == QLatin1String("xcb")) {
-        if (auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>()) {
-            if (xcb_connection_t* connection = x11->connection()) {
-                auto* filter = new TX11TrayFilter(connection, this);
-                if (filter->Valid()) {
-                    FX11Filter = filter;
-                    app->installNativeEventFilter(filter);
-                } else {
-                    delete filter;
-                }
-            }
-        }
+    if (FX11Filter || !app || QGuiApplication::platformName() != QLatin1String("xcb"))
+        return;
+    auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return;
+    auto* filter = new TX11TrayFilter(connection, this);
+    if (filter->Valid()) {
+        FX11Filter = filter;
+        app->installNativeEventFilter(filter);
+    } else {
+        delete filter;
     }
 #endif
-    // Connecting to the session bus waits for the bus daemon's answer; done
-    // from the event loop it no longer holds up the first window.
-    QTimer::singleShot(0, this, &TTrayHostWatch::WatchStatusNotifier);
 }
 
 void TTrayHostWatch::WatchStatusNotifier()

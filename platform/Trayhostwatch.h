@@ -65,7 +65,9 @@ signals:
     void TaskbarCreated();
 
 private:
-    // Starts watching the session bus for a StatusNotifier host.
+    // Start watching the X server for an XEmbed tray manager, and the
+    // session bus for a StatusNotifier host.
+    void WatchX11Tray();
     void WatchStatusNotifier();
     TTrayHostWatch();
 
