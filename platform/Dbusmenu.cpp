@@ -259,7 +259,7 @@ private:
 TDBusMenuExporter::TDBusMenuExporter(QObject* parent) : QObject(parent)
 {
     RegisterTypes();
-    FAdaptor = new TDBusMenuAdaptor(this);
+    new TDBusMenuAdaptor(this); // owned by the exporter
 }
 
 TDBusMenuExporter::~TDBusMenuExporter()
@@ -314,20 +314,26 @@ void TDBusMenuExporter::Unpublish()
     FPath.clear();
 }
 
+QAction* TDBusMenuExporter::Entry(int id) const
+{
+    const QList<QAction*> actions = FMenu ? FMenu->actions() : QList<QAction*>();
+    return id > 0 && id <= actions.size() ? actions.at(id - 1) : nullptr;
+}
+
 TDBusMenuLayoutItem TDBusMenuExporter::Layout(int parentId, int depth, const QStringList& names) const
 {
     TDBusMenuLayoutItem item;
     item.Id = parentId;
-    const QList<QAction*> actions = FMenu ? FMenu->actions() : QList<QAction*>();
     if (parentId != 0) {
         // The entries have no submenus: an entry is a leaf.
-        if (parentId > 0 && parentId <= actions.size())
-            item.Properties = Filtered(ActionProperties(actions.at(parentId - 1)), names);
+        if (const QAction* action = Entry(parentId))
+            item.Properties = Filtered(ActionProperties(action), names);
         return item;
     }
     item.Properties = Filtered(RootProperties(), names);
-    if (depth == 0)
+    if (depth == 0 || !FMenu)
         return item;
+    const QList<QAction*> actions = FMenu->actions();
     for (int i = 0; i < actions.size(); ++i) {
         TDBusMenuLayoutItem child;
         child.Id = i + 1;
@@ -339,25 +345,24 @@ TDBusMenuLayoutItem TDBusMenuExporter::Layout(int parentId, int depth, const QSt
 
 bool TDBusMenuExporter::ItemProperties(int id, const QStringList& names, QVariantMap& properties) const
 {
-    const QList<QAction*> actions = FMenu ? FMenu->actions() : QList<QAction*>();
     if (id == 0) {
         properties = Filtered(RootProperties(), names);
         return true;
     }
-    if (id < 0 || id > actions.size())
+    const QAction* action = Entry(id);
+    if (!action)
         return false;
-    properties = Filtered(ActionProperties(actions.at(id - 1)), names);
+    properties = Filtered(ActionProperties(action), names);
     return true;
 }
 
 bool TDBusMenuExporter::Event(int id, const QString& eventId)
 {
-    const QList<QAction*> actions = FMenu ? FMenu->actions() : QList<QAction*>();
     if (id == 0)
         return true;
-    if (id < 0 || id > actions.size())
+    QAction* action = Entry(id);
+    if (!action)
         return false;
-    QAction* action = actions.at(id - 1);
     if (eventId == QLatin1String("clicked") && !action->isSeparator() && action->isEnabled()
         && action->isVisible()) {
         QPointer<QAction> alive(action);

@@ -19,7 +19,6 @@
 #include <QVariantMap>
 
 class QDBusArgument;
-class TDBusMenuAdaptor;
 
 // One item and, to the depth asked for, its children: (ia{sv}av).
 struct TDBusMenuLayoutItem
@@ -100,8 +99,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The action of entry id (the first is 1); null for the menu itself (0)
+    // and for an id the menu does not have.
+    QAction* Entry(int id) const;
+
     QPointer<QMenu> FMenu;
-    TDBusMenuAdaptor* FAdaptor = nullptr;
     QString FPath;
     uint FRevision = 1;
 };
