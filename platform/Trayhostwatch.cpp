@@ -67,6 +67,64 @@ bool IsTrayManagerAnnouncement(const void* xcbEvent, quint32 managerAtom,
 
 #ifdef TARVOLIN_HAVE_XCB
 
+namespace {
+
+xcb_connection_t* X11Connection()
+{
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (!app || QGuiApplication::platformName() != QLatin1String("xcb"))
+        return nullptr;
+    auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+
+// The names of the screens' tray selections, _NET_SYSTEM_TRAY_S<screen>.
+QList<QByteArray> TrayNames(xcb_connection_t* connection)
+{
+    QList<QByteArray> names;
+    const int screens = xcb_setup_roots_length(xcb_get_setup(connection));
+    for (int i = 0; i < screens; ++i)
+        names.append("_NET_SYSTEM_TRAY_S" + QByteArray::number(i));
+    return names;
+}
+
+// The atoms of names, 0 for one that cannot be had. Every name is asked for
+// before any answer is read: one round trip to the X server in all.
+QList<quint32> InternAtoms(xcb_connection_t* connection, const QList<QByteArray>& names)
+{
+    QList<xcb_intern_atom_cookie_t> cookies;
+    for (const QByteArray& name : names)
+        cookies.append(xcb_intern_atom(connection, 0, quint16(name.size()), name.constData()));
+    QList<quint32> atoms;
+    for (const xcb_intern_atom_cookie_t& cookie : std::as_const(cookies)) {
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
+        atoms.append(reply ? reply->atom : 0);
+        std::free(reply);
+    }
+    return atoms;
+}
+
+} // namespace
+
+bool X11TrayManagerPresent()
+{
+    xcb_connection_t* connection = X11Connection();
+    if (!connection)
+        return false;
+    QList<xcb_get_selection_owner_cookie_t> cookies;
+    for (quint32 atom : InternAtoms(connection, TrayNames(connection))) {
+        if (atom)
+            cookies.append(xcb_get_selection_owner(connection, atom));
+    }
+    bool owned = false;
+    for (const xcb_get_selection_owner_cookie_t& cookie : std::as_const(cookies)) {
+        xcb_get_selection_owner_reply_t* reply = xcb_get_selection_owner_reply(connection, cookie, nullptr);
+        owned = owned || (reply && reply->owner != XCB_WINDOW_NONE);
+        std::free(reply);
+    }
+    return owned;
+}
+
 // Watches the X11 event stream for a tray manager announcing that it owns a
 // screen's tray selection. Qt itself selects structure events on the root
 // windows (for the same announcement), so the messages arrive without any
@@ -77,23 +135,11 @@ public:
     TX11TrayFilter(xcb_connection_t* connection, TTrayHostWatch* watch)
         : FWatch(watch)
     {
-        // Every name asked for first, the answers read after: one round trip
-        // to the X server instead of one per name.
-        QList<QByteArray> names{QByteArrayLiteral("MANAGER")};
-        const int screens = xcb_setup_roots_length(xcb_get_setup(connection));
-        for (int i = 0; i < screens; ++i)
-            names.append("_NET_SYSTEM_TRAY_S" + QByteArray::number(i));
-        QList<xcb_intern_atom_cookie_t> cookies;
-        for (const QByteArray& name : std::as_const(names))
-            cookies.append(xcb_intern_atom(connection, 0, quint16(name.size()), name.constData()));
-        for (qsizetype i = 0; i < cookies.size(); ++i) {
-            xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookies.at(i), nullptr);
-            const quint32 atom = reply ? reply->atom : 0;
-            std::free(reply);
-            if (i == 0)
-                FManager = atom;
-            else if (atom)
-                FTrayAtoms.append(atom);
+        const QList<quint32> atoms = InternAtoms(connection, QList<QByteArray>{"MANAGER"} + TrayNames(connection));
+        FManager = atoms.value(0);
+        for (qsizetype i = 1; i < atoms.size(); ++i) {
+            if (atoms.at(i))
+                FTrayAtoms.append(atoms.at(i));
         }
     }
 
@@ -114,6 +160,11 @@ private:
 };
 
 #else
+
+bool X11TrayManagerPresent()
+{
+    return false;
+}
 
 class TX11TrayFilter : public QAbstractNativeEventFilter
 {
@@ -147,17 +198,13 @@ TTrayHostWatch::TTrayHostWatch()
 void TTrayHostWatch::WatchX11Tray()
 {
 #ifdef TARVOLIN_HAVE_XCB
-    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-    if (FX11Filter || !app || QGuiApplication::platformName() != QLatin1String("xcb"))
-        return;
-    auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    xcb_connection_t* connection = FX11Filter ? nullptr : X11Connection();
     if (!connection)
         return;
     auto* filter = new TX11TrayFilter(connection, this);
     if (filter->Valid()) {
         FX11Filter = filter;
-        app->installNativeEventFilter(filter);
+        QCoreApplication::instance()->installNativeEventFilter(filter);
     } else {
         delete filter;
     }

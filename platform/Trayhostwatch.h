@@ -77,6 +77,10 @@ private:
     bool FPending = false;
 };
 
+// Whether an XEmbed tray manager owns a screen's tray selection on the X
+// server the application runs on; false off X11.
+bool X11TrayManagerPresent();
+
 // Whether an X11 event (an xcb_generic_event_t) is a tray manager's
 // announcement: a 32-bit "MANAGER" client message naming one of trayAtoms as
 // its selection, whether sent by the server or by another client.

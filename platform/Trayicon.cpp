@@ -1,6 +1,7 @@
 #include "Trayicon.h"
 
 #include "Statusnotifier.h"
+#include "Trayhostwatch.h"
 #include "Windowsystem.h"
 
 #include <QApplication>
@@ -9,12 +10,6 @@
 #include <QMenu>
 #include <QString>
 #include <QWidget>
-
-#ifdef TARVOLIN_HAVE_XCB
-#include <xcb/xcb.h>
-
-#include <cstdlib>
-#endif
 
 #include <cstring>
 
@@ -77,36 +72,6 @@ bool OnWayland()
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
-// Whether an XEmbed tray manager owns a screen's tray selection.
-bool XEmbedTrayPresent()
-{
-#ifdef TARVOLIN_HAVE_XCB
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
-    if (!connection)
-        return false;
-    bool owned = false;
-    const int screens = xcb_setup_roots_length(xcb_get_setup(connection));
-    for (int i = 0; i < screens && !owned; ++i) {
-        const QByteArray name = "_NET_SYSTEM_TRAY_S" + QByteArray::number(i);
-        xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
-            connection, xcb_intern_atom(connection, 1, quint16(name.size()), name.constData()), nullptr);
-        if (!atom)
-            continue;
-        if (atom->atom != XCB_ATOM_NONE) {
-            xcb_get_selection_owner_reply_t* owner = xcb_get_selection_owner_reply(
-                connection, xcb_get_selection_owner(connection, atom->atom), nullptr);
-            owned = owner && owner->owner != XCB_WINDOW_NONE;
-            std::free(owner);
-        }
-        std::free(atom);
-    }
-    return owned;
-#else
-    return false;
-#endif
-}
-
 // Whether QSystemTrayIcon has an area of its own to show the icon in: an
 // XEmbed tray on X11 (asked of the X server directly, as
 // QSystemTrayIcon::isSystemTrayAvailable() would also settle, once for the
@@ -115,7 +80,7 @@ bool XEmbedTrayPresent()
 bool NativeTrayPresent()
 {
     if (OnX11())
-        return XEmbedTrayPresent();
+        return X11TrayManagerPresent();
     if (OnWayland())
         return false;
     return QSystemTrayIcon::isSystemTrayAvailable();
