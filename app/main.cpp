@@ -1,10 +1,8 @@
 // Program entry: captures the start-up directory, creates the main window and
-// the two dialogs the program keeps hidden, and runs the event loop until the
-// main window really closes.
-#include "Faboutbase.h"
+// runs the event loop until the main window really closes. The about box and
+// the password dialog are made when they are used, each afresh.
 #include "Fmorvic.h"
 #include "Fontwarmup.h"
-#include "Frestore.h"
 #include "Lazyicons.h"
 #include "Messagebox.h"
 #include "Resources.h"
@@ -12,11 +10,9 @@
 #include <QApplication>
 #include <QByteArray>
 #include <QDir>
-#include <QTimer>
 
 #include <exception>
 #include <malloc.h>
-#include <memory>
 
 namespace {
 
@@ -80,15 +76,6 @@ int main(int argc, char* argv[])
         // window's close alone would not end it then).
         QObject::connect(&formMorvic, &TFormMorvic::Ended, &app, &QCoreApplication::quit, Qt::QueuedConnection);
         formMorvic.show();
-        // Kept for the whole run and never shown by the program itself. They
-        // are made once the event loop runs, so the main window is mapped
-        // without waiting for two forms nobody sees.
-        std::unique_ptr<TFormAboutBase> formAboutBase;
-        std::unique_ptr<TFormRestore> formRestore;
-        QTimer::singleShot(0, &app, [&] {
-            formAboutBase = std::make_unique<TFormAboutBase>(nullptr);
-            formRestore = std::make_unique<TFormRestore>(nullptr);
-        });
         app.exec();
     } catch (const std::exception& e) {
         ShowException(e.what());
