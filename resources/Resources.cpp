@@ -1,5 +1,6 @@
 #include "Resources.h"
 
+#include "Deferredicon.h"
 #include "Iconpixels.h"
 
 #include <QCoreApplication>
@@ -75,21 +76,29 @@ QIcon IconOf(QImage image)
 }
 
 QIcon AppIcon;
+bool AppIconMade = false;
 
 } // namespace
 
 QIcon TarvolinIcon()
 {
-    if (AppIcon.isNull()) {
+    if (!AppIconMade) {
         TarvolinInitResources();
-        QImage image = LoadIconPixels(TarvolinIconPixelsPath);
-        if (image.isNull())
-            image = LoadPng(TarvolinIconPath);
-        AppIcon = IconOf(std::move(image));
+        // The pixels are unpacked whenever a window is made (the window
+        // system keeps its own copy), not held for the whole run.
+        AppIcon = RemadeIcon([] {
+            QImage image = LoadIconPixels(TarvolinIconPixelsPath);
+            if (image.isNull())
+                image = LoadPng(TarvolinIconPath);
+            return image;
+        });
         // Pixmaps must not outlive the application object; the next one
         // makes the icon again.
-        if (!AppIcon.isNull())
-            qAddPostRoutine([] { AppIcon = QIcon(); });
+        qAddPostRoutine([] {
+            AppIcon = QIcon();
+            AppIconMade = false;
+        });
+        AppIconMade = true;
     }
     return AppIcon;
 }

@@ -13,8 +13,10 @@ inline constexpr const char* TarvolinTrayIconPath = ":/icons/tray16.png";
 void TarvolinInitResources();
 
 // The application's icon (the image of TarvolinIconPath), made from pixels
-// stored undecoded at build time. Made once per application object and
-// shared by every caller; needs the application object.
+// stored undecoded at build time. The pixels are unpacked when the icon is
+// used (a window is made with it) and let go once the event loop runs again,
+// not held for the whole run. One icon per application object, shared by
+// every caller; needs the application object.
 QIcon TarvolinIcon();
 
 // The notification-area icon (TarvolinTrayIconPath), decoded afresh.

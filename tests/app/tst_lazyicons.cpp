@@ -1,6 +1,7 @@
-// Icons made at their first use, and the application style that hands out
-// the menu bar's overflow icon that way: nothing is read before the icon is
-// used, and what is drawn then is what the plain style draws.
+// Icons made at their first use or at each use, and the application style
+// that hands out the menu bar's overflow icon that way: nothing is read
+// before the icon is used, and what is drawn then is what the plain style
+// draws.
 #include "Deferredicon.h"
 #include "Lazyicons.h"
 
@@ -61,6 +62,35 @@ private slots:
         QCOMPARE(copy.availableSizes(), QList<QSize>{QSize(8, 8)});
         QCOMPARE(made, 1);
         QVERIFY(DeferredIcon([] { return QIcon(); }).isNull());
+    }
+
+    // The window icon's pixels are held only until the event loop runs.
+    void RemadeIconHoldsNoPixelsBetweenUses()
+    {
+        int made = 0;
+        QImage red(64, 64, QImage::Format_ARGB32_Premultiplied);
+        red.fill(Qt::red);
+        QIcon icon = RemadeIcon([&made, &red] {
+            ++made;
+            return red;
+        });
+        QCOMPARE(made, 0);
+        QCOMPARE(icon.availableSizes(), QList<QSize>{QSize(64, 64)});
+        QCOMPARE(Pixels(icon, 64), red);
+        QCOMPARE(Pixels(icon, 16), red.scaled(16, 16, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        QCOMPARE(made, 1);
+        QVERIFY(!red.isDetached()); // held by the icon
+        QCoreApplication::processEvents();
+        QVERIFY(red.isDetached());
+        QCOMPARE(icon.actualSize(QSize(128, 128)), QSize(64, 64));
+        QCOMPARE(made, 2);
+        QIcon changed = icon; // a change reaches that copy only
+        QPixmap blue(16, 16);
+        blue.fill(Qt::blue);
+        changed.addPixmap(blue);
+        QCOMPARE(changed.availableSizes(), QList<QSize>({QSize(64, 64), QSize(16, 16)}));
+        QCOMPARE(icon.availableSizes(), QList<QSize>{QSize(64, 64)});
+        QVERIFY(RemadeIcon([] { return QImage(); }).isNull());
     }
 
     void StyleDrawsItsIconsAsTheBaseStyle_data()
