@@ -19,10 +19,11 @@
 // start-up and the settling after it; steadier than the wall clock on a busy
 // machine, though it leaves out waiting for the disk and the X server, and
 // it counts work done after the map) and its resident memory in KiB, both
-// medians; then, for every pair (a later program over an earlier one), the
-// medians of the run-by-run ratios:
-//   startup <name> median_ms <ms> cpu_ms <ms> rss_kib <kib>
-//   ratio <name>/<base> time <x> cpu <x> rss <x>
+// medians, and the part of that memory it wrote itself (private dirty);
+// then, for every pair (a later program over an earlier one), the medians of
+// the run-by-run ratios:
+//   startup <name> median_ms <ms> cpu_ms <ms> rss_kib <kib> dirty_kib <kib>
+//   ratio <name>/<base> time <x> cpu <x> rss <x> dirty <x>
 #include <xcb/xcb.h>
 
 #include <algorithm>
@@ -67,6 +68,7 @@ struct TProgram
     std::vector<double> Times;
     std::vector<double> CpuMs;
     std::vector<double> RssKiB;
+    std::vector<double> DirtyKiB;
 };
 
 struct TStart
@@ -74,6 +76,7 @@ struct TStart
     double Ms = -1; // negative: no window was mapped
     double CpuMs = 0;
     double RssKiB = 0;
+    double DirtyKiB = 0;
 };
 
 // Waits for the next MapNotify of a child of the root; false on timeout or
@@ -107,19 +110,21 @@ void Drain(xcb_connection_t* c)
         std::free(e);
 }
 
-// The resident set of a running process in KiB ("VmRSS"), 0 if unreadable.
-double ResidentKiB(pid_t pid)
+// One figure of a running process's /proc file in KiB ("VmRSS:" in
+// "status", say), 0 if unreadable.
+double ProcKiB(pid_t pid, const char* file, const char* key)
 {
     char path[64];
-    std::snprintf(path, sizeof path, "/proc/%d/status", int(pid));
+    std::snprintf(path, sizeof path, "/proc/%d/%s", int(pid), file);
     FILE* f = std::fopen(path, "r");
     if (!f)
         return 0;
     double kib = 0;
+    const size_t length = std::strlen(key);
     char line[256];
     while (std::fgets(line, sizeof line, f)) {
-        if (std::strncmp(line, "VmRSS:", 6) == 0) {
-            kib = std::atof(line + 6);
+        if (std::strncmp(line, key, length) == 0) {
+            kib = std::atof(line + length);
             break;
         }
     }
@@ -155,7 +160,11 @@ TStart StartOne(xcb_connection_t* c, const TProgram& p, bool settle)
         result.Ms = elapsed;
         if (settle) {
             SleepMs(SettleMs);
-            result.RssKiB = ResidentKiB(pid);
+            result.RssKiB = ProcKiB(pid, "status", "VmRSS:");
+            // The pages the program wrote (heap, stacks, relocated data):
+            // its own, unlike the pages of code and files it shares with
+            // every other program using the same libraries.
+            result.DirtyKiB = ProcKiB(pid, "smaps_rollup", "Private_Dirty:");
         }
     }
     kill(pid, SIGKILL);
@@ -246,19 +255,21 @@ int main(int argc, char** argv)
             if (settle) {
                 p.CpuMs.push_back(s.CpuMs);
                 p.RssKiB.push_back(s.RssKiB);
+                p.DirtyKiB.push_back(s.DirtyKiB);
             }
         }
     }
     for (const TProgram& p : programs) {
-        std::printf("startup %s median_ms %.1f cpu_ms %.1f rss_kib %.0f\n", p.Name.c_str(), Median(p.Times),
-            Median(p.CpuMs), Median(p.RssKiB));
+        std::printf("startup %s median_ms %.1f cpu_ms %.1f rss_kib %.0f dirty_kib %.0f\n", p.Name.c_str(),
+            Median(p.Times), Median(p.CpuMs), Median(p.RssKiB), Median(p.DirtyKiB));
     }
     for (size_t a = 1; a < programs.size(); ++a) {
         for (size_t b = 0; b < a; ++b) {
-            std::printf("ratio %s/%s time %.2f cpu %.2f rss %.2f\n", programs[a].Name.c_str(),
+            std::printf("ratio %s/%s time %.2f cpu %.2f rss %.2f dirty %.2f\n", programs[a].Name.c_str(),
                 programs[b].Name.c_str(), PairedRatio(programs[a].Times, programs[b].Times),
                 PairedRatio(programs[a].CpuMs, programs[b].CpuMs),
-                PairedRatio(programs[a].RssKiB, programs[b].RssKiB));
+                PairedRatio(programs[a].RssKiB, programs[b].RssKiB),
+                PairedRatio(programs[a].DirtyKiB, programs[b].DirtyKiB));
         }
     }
     xcb_disconnect(c);
