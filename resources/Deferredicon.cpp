@@ -127,9 +127,12 @@ public:
     {
         if (FChanged)
             return FOwn.availableSizes(mode, state);
-        if (mode != QIcon::Normal || state != QIcon::Off || Image().isNull())
+        if (mode != QIcon::Normal || state != QIcon::Off)
             return {};
-        return {Image().size()};
+        const QImage image = Image();
+        if (image.isNull())
+            return {};
+        return {image.size()};
     }
     // A change makes this copy an ordinary icon (QIcon gives a shared
     // engine's copy an engine of its own before it changes it).
