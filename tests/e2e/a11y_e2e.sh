@@ -123,8 +123,8 @@ xdotool windowfocus "$(xdotool search --onlyvisible --name 'hello.txt - hexedit'
 walk hex hexedit || fail "the hex editor"
 xdotool key ctrl+f
 walk focus hexedit "Find what" || fail "Ctrl+F did not reach the find field"
-# The typed Z is saved first, so that Ctrl+Q has nothing to ask.
+# The changes are saved first, so that Ctrl+Q has nothing to ask.
 xdotool key ctrl+s ctrl+q
 wait_for "Ctrl+Q to end hexedit" app_gone
-grep -q '^HZllo' "$WORK/hello.txt" || fail "Ctrl+S did not save the typed Z"
+grep -q '^HZAlo' "$WORK/hello.txt" || fail "Ctrl+S did not save the typed Z and the byte written as the value"
 echo "PASS"

@@ -21,6 +21,7 @@ import sys
 import time
 
 import pyatspi
+from gi.repository import GLib
 
 TIMEOUT = float(os.environ.get("STEP_TIMEOUT", "20"))
 
@@ -29,7 +30,11 @@ def poll(what, probe):
     """Calls probe until it returns something true; returns that."""
     deadline = time.monotonic() + TIMEOUT
     last = None
+    context = GLib.MainContext.default()
     while time.monotonic() < deadline:
+        # Events from the bus are handed to our listeners here.
+        while context.pending():
+            context.iteration(False)
         try:
             last = probe()
         except Exception as error:  # objects come and go while we read them
@@ -206,21 +211,38 @@ def hex_editor(app_name):
     if not rows.startswith("00000000  48 65 6C 6C  6F"):
         sys.exit(f"FAIL: the first row reads '{rows.split(chr(10))[0]}'")
     before = text.caretOffset
+    heard = []
+
+    def listener(event):
+        if event.source is not None and (event.source.name or "").startswith("Hex editor"):
+            heard.append((event.type, event.detail1))
+    pyatspi.Registry.registerEventListener(listener, "object:text-caret-moved",
+                                           "object:property-change:accessible-value",
+                                           "object:property-change:accessible-description")
     print(f"caret: {before}, description: {editor.description}")
     if editor.description != "offset 0x0, byte 48, 'H', character panel":
         sys.exit(f"FAIL: the cursor is described as '{editor.description}'")
     subprocess.run(["xdotool", "key", "Right"], check=True)
     poll("the caret to follow Right", lambda: text.caretOffset == before + 1
          and editor.description == "offset 0x1, byte 65, 'e', character panel")
+    poll("the caret's move to be announced", lambda: ("object:text-caret-moved", before + 1) in heard)
     print(f"after Right: caret {text.caretOffset}, description: {editor.description}")
     subprocess.run(["xdotool", "key", "Z"], check=True)
     poll("the typed Z in the text and the caret past it", lambda: text.caretOffset == before + 2
          and text.getText(0, text.characterCount).split("\n")[0].endswith("HZllo, world. He")
          and editor.description.startswith("offset 0x2,"))
     print(f"after Z: caret {text.caretOffset}, description: {editor.description}")
+    poll("the typed Z's move to be announced", lambda: ("object:text-caret-moved", before + 2) in heard)
     value = editor.queryValue()
     if int(value.currentValue) != ord("l"):
         sys.exit(f"FAIL: the value under the cursor is {value.currentValue}, not {ord('l')}")
+    # A screen reader writes the byte under the cursor through the value.
+    value.currentValue = ord("A")
+    poll("the new byte in the text", lambda: text.getText(0, text.characterCount).split("\n")[0]
+         .endswith("HZAlo, world. He"))
+    poll("the value change to be announced",
+         lambda: any(kind.startswith("object:property-change:accessible-value") for kind, _ in heard))
+    print("heard: " + ", ".join(sorted({kind for kind, _ in heard})))
     return 0
 
 
