@@ -23,12 +23,10 @@
 #include <QCloseEvent>
 #include <QColorDialog>
 #include <QCoreApplication>
-#include <QApplication>
 #include <QGuiApplication>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QScreen>
@@ -159,8 +157,6 @@ TFormMorvic::TFormMorvic(const QStringList& arguments, QWidget* parent)
         readable.setColor(QPalette::WindowText, ReadableTextColor(readable.color(QPalette::WindowText), fill));
         label->setPalette(readable);
     }
-    // The menus are the desktop's, in its own font and size.
-    FUi->MainMenu1->setFont(QApplication::font(FUi->MainMenu1));
 
     FUi->Label4->setText(QStringLiteral("visit ") + QString::fromLatin1(WebMakerHost));
     QPalette linkPalette = FUi->Label4->palette();
