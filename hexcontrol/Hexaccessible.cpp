@@ -75,7 +75,7 @@ THexRowsText::THexRowsText(const THexEditor& editor)
     FCharsColumn = FBytesColumn + bytesWidth + 2;
     FRowLength = FCharsColumn + FBytesPerLine + 1;
 
-    FText.reserve(FRows * FRowLength);
+    FText.reserve(qsizetype(FRows) * FRowLength);
     for (int row = 0; row < FRows; ++row) {
         const qint64 start = FFirst + qint64(row) * FBytesPerLine;
         QString line = Padded(start, addressBase, addressDigits) + QLatin1String("  ");
