@@ -3,10 +3,12 @@
 
 #include "Autoload.h"
 #include "Canvas.h"
+#include "Contrast.h"
 #include "Deferredicon.h"
 #include "Faboutbase.h"
 #include "Formfont.h"
 #include "Hidetask.h"
+#include "Linklabel.h"
 #include "Numbase.h"
 #include "Resources.h"
 #include "Shellopen.h"
@@ -141,7 +143,20 @@ TFormMorvic::TFormMorvic(const QStringList& arguments, QWidget* parent)
 
     // The spinner's edit is the pad field, with the name its settings and
     // handlers know it by.
-    FUi->UpDownPadHex->findChild<QLineEdit*>()->setObjectName(QStringLiteral("EditPadHex"));
+    QLineEdit* padEdit = FUi->UpDownPadHex->findChild<QLineEdit*>();
+    padEdit->setObjectName(QStringLiteral("EditPadHex"));
+    padEdit->setAccessibleName(FUi->UpDownPadHex->accessibleName());
+
+    // The panel's fill is a fixed colour: the captions on it keep the
+    // desktop's text colour where it reads well there, else black or white.
+    const QColor fill = TColorToQColor(FUi->GlimraPanel1->Color());
+    for (QLabel* label : FUi->GlimraPanel1->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+        if (label == FUi->Label4 || label == FUi->PanelRGB)
+            continue;
+        QPalette readable = label->palette();
+        readable.setColor(QPalette::WindowText, ReadableTextColor(readable.color(QPalette::WindowText), fill));
+        label->setPalette(readable);
+    }
 
     FUi->Label4->setText(QStringLiteral("visit ") + QString::fromLatin1(WebMakerHost));
     QPalette linkPalette = FUi->Label4->palette();
@@ -177,6 +192,7 @@ TFormMorvic::TFormMorvic(const QStringList& arguments, QWidget* parent)
     bindAction(FUi->MenuItemAutoLoad, &TFormMorvic::MenuItemAutoLoadClick);
     bindAction(FUi->Help2, &TFormMorvic::Help2Click);
     FUi->Label4->installEventFilter(this);
+    connect(FUi->Label4, &TLinkLabel::Activated, this, [this] { Label4Click(FUi->Label4); });
 
     // Fixed size: the client area of the layout plus the menu bar.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -246,8 +262,11 @@ int TFormMorvic::PadWidth() const
 void TFormMorvic::SetSwatchColor(uint32_t colour)
 {
     QPalette palette = FUi->PanelRGB->palette();
-    palette.setColor(QPalette::Window, TColorToQColor(TColor(colour)));
+    const QColor swatch = TColorToQColor(TColor(colour));
+    palette.setColor(QPalette::Window, swatch);
     FUi->PanelRGB->setPalette(palette);
+    FUi->PanelRGB->setAccessibleDescription(QStringLiteral("%1, red %2, green %3, blue %4")
+        .arg(swatch.name(QColor::HexRgb).toUpper()).arg(swatch.red()).arg(swatch.green()).arg(swatch.blue()));
 }
 
 void TFormMorvic::InspectorChange(QObject* Sender)

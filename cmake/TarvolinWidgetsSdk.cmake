@@ -20,7 +20,7 @@ set(_sdk_cmake ${CMAKE_INSTALL_LIBDIR}/cmake/TarvolinWidgets)
 # whatever those include from the SDK's folders, followed to the end, so a
 # header that starts including another one takes it along.
 file(GLOB _sdk_pending ${TARVOLIN_ROOT}/controls/*.h)
-list(APPEND _sdk_pending ${TARVOLIN_ROOT}/hexcontrol/Hexcontrol.h ${TARVOLIN_ROOT}/numbase/Numbase.h)
+list(APPEND _sdk_pending ${TARVOLIN_ROOT}/hexcontrol/Hexcontrol.h ${TARVOLIN_ROOT}/hexcontrol/Hexaccessible.h ${TARVOLIN_ROOT}/numbase/Numbase.h)
 set(_sdk_headers "")
 while(_sdk_pending)
   list(POP_FRONT _sdk_pending _h)

@@ -1,5 +1,7 @@
 #include "Glimrapanel.h"
 
+#include "Controlsaccessible.h"
+
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -171,6 +173,7 @@ void GradientVertBar(TCanvas& canvas, int x, int top, int bottom, int barWidth, 
 
 TGlimraPanel::TGlimraPanel(QWidget* parent) : QWidget(parent)
 {
+    InstallControlsAccessibility();
     FColor = QColorToTColor(palette().color(QPalette::Window));
 }
 

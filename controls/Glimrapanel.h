@@ -35,7 +35,8 @@ void GradientVertBar(TCanvas& canvas, int x, int top, int bottom, int barWidth, 
 // inside the bar, as 0x00BBGGRR; DoRed, DoGreen, DoBlue, the channels of the
 // bar as above; MaxInc, how far the ramp rises from the bar's middle to its
 // edges; BarWidth, the bar's width in pixels. The panel is a container: put
-// other widgets on it as on any QWidget.
+// other widgets on it as on any QWidget. Screen readers see it as a grouping
+// of its children (Controlsaccessible.h).
 class TGlimraPanel : public QWidget
 {
     Q_OBJECT

@@ -1,5 +1,7 @@
 #include "Htmllabel.h"
 
+#include "Controlsaccessible.h"
+
 #include <QEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -62,6 +64,7 @@ const TTag* TagAt(const char* text, int length, int pos)
 
 THtmlLabel::THtmlLabel(QWidget* parent) : QWidget(parent)
 {
+    InstallControlsAccessibility();
     FColor = QColorToTColor(palette().color(QPalette::Window));
     FFontColor = QColorToTColor(palette().color(QPalette::WindowText));
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -139,6 +142,7 @@ void THtmlLabel::ProcessCaption(TCanvas& canvas)
     FLineHeight = 0;
     // A closing colour tag with no opening one restores the starting colour.
     TColor saved = canvas.FontColor();
+    FInHyper = false;
 
     int pos = 0;
     // An embedded NUL ends the caption as the terminator would.
@@ -148,11 +152,15 @@ void THtmlLabel::ProcessCaption(TCanvas& canvas)
             const TFontStyles style = canvas.FontStyle();
             switch (tag->Action) {
             case tagHyperOn:
+                if (FLinkSink && !FInHyper)
+                    FLinkSink->append(THyperLink());
+                FInHyper = true;
                 saved = canvas.FontColor();
                 canvas.SetFontColor(clBlue);
                 canvas.SetFontStyle(style | fsUnderline);
                 break;
             case tagHyperOff:
+                FInHyper = false;
                 canvas.SetFontColor(saved);
                 canvas.SetFontStyle(style & ~fsUnderline);
                 break;
@@ -195,6 +203,11 @@ void THtmlLabel::DumpText(TCanvas& canvas)
     }
     if (FDrawing != 0)
         DrawText(canvas, FPenX, FPenY, run);
+    if (FLinkSink && FInHyper) {
+        THyperLink& link = FLinkSink->last();
+        link.Text += QString::fromLatin1(run);
+        link.Box |= QRect(FPenX, FPenY, extent.width(), extent.height());
+    }
     FPenX += extent.width();
     FTextWidth += extent.width();
     if (extent.height() > FLineHeight)
@@ -209,6 +222,8 @@ void THtmlLabel::DumpSpace(TCanvas& canvas)
     static const QByteArray space(" ");
     if (FDrawing != 0)
         DrawText(canvas, FPenX, FPenY, space);
+    if (FLinkSink && FInHyper && !FLinkSink->last().Text.isEmpty())
+        FLinkSink->last().Text += QLatin1Char(' ');
     FPenX += MeasureText(canvas, space).width();
 }
 
@@ -219,6 +234,35 @@ void THtmlLabel::GetExtent(QSize* extent)
     ProcessCaption(canvas);
     if (extent)
         *extent = QSize(FTextWidth, FLineHeight);
+}
+
+QString THtmlLabel::PlainText() const
+{
+    const char* text = FCaption.constData();
+    const int length = int(std::min<qsizetype>(FCaption.size(), MaxPassLength));
+    QString plain;
+    int pos = 0;
+    while (pos < length && text[pos] != '\0') {
+        if (const TTag* tag = TagAt(text, length, pos))
+            pos += int(tag->Text.size());
+        else
+            plain += QLatin1Char(text[pos++]);
+    }
+    return plain;
+}
+
+QList<THtmlLabel::THyperLink> THtmlLabel::HyperLinks()
+{
+    QList<THyperLink> links;
+    FLinkSink = &links;
+    GetExtent(nullptr);
+    FLinkSink = nullptr;
+    for (THyperLink& link : links) {
+        // A space before "</hyper>" is not part of the link's words.
+        while (link.Text.endsWith(QLatin1Char(' ')))
+            link.Text.chop(1);
+    }
+    return links;
 }
 
 void THtmlLabel::AutoResize()

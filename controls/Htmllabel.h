@@ -19,9 +19,16 @@
 // Signals, raised with the label as first argument: OnMouseDown at every
 // button press (button, modifiers and the point in the label), OnClick when
 // the left button is pressed and released inside the label.
+//
+// Screen readers read the label as static text, its caption without the
+// tags, and each <hyper> section as a link whose press raises OnClick, as a
+// click on it does (Controlsaccessible.h; installed when the first label is
+// made).
 #include "Canvas.h"
 
 #include <QByteArray>
+#include <QList>
+#include <QRect>
 #include <QWidget>
 
 class THtmlLabel : public QWidget
@@ -82,6 +89,19 @@ public:
 
     int LineStart() const { return FLineStart; }
 
+    // The caption as it reads: the part a pass reads, without the tags.
+    QString PlainText() const;
+    // A <hyper> section: its text without tags, and the box its runs take
+    // in the label (empty when it has no text).
+    struct THyperLink
+    {
+        QString Text;
+        QRect Box;
+    };
+    // The caption's <hyper> sections in order, laid out as a paint would lay
+    // them now (a measuring pass). A section runs to its "</hyper>" or the end.
+    QList<THyperLink> HyperLinks();
+
 signals:
     void OnClick(QObject* sender);
     void OnMouseDown(QObject* sender, Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
@@ -116,4 +136,7 @@ private:
     TColor FColor;
     TColor FFontColor;
     bool FPressed = false;
+    // While HyperLinks() measures: where it collects the sections.
+    QList<THyperLink>* FLinkSink = nullptr;
+    bool FInHyper = false;
 };

@@ -2,7 +2,9 @@
 
 #include "ui_Faboutbase.h"
 
+#include "Contrast.h"
 #include "Formfont.h"
+#include "Linklabel.h"
 #include "Shellopen.h"
 #include "Weblinks.h"
 
@@ -23,8 +25,25 @@ TFormAboutBase::TFormAboutBase(QWidget* owner)
     QLabel* const products[WebProductCount] = {FUi->Label6, FUi->Label2, FUi->Label4, FUi->Label3, FUi->Label5};
     for (int i = 0; i < WebProductCount; ++i)
         products[i]->setText(QString::fromLatin1(WebProducts[i].Name));
-    for (QLabel* link : {FUi->LabelUrl, FUi->Label2, FUi->Label3, FUi->Label4, FUi->Label5, FUi->Label6})
+    // The links' blue stays while it reads well on the dialog's colour; on a
+    // dark desktop palette they take a colour that does.
+    const QColor window = palette().color(QPalette::Window);
+    const QColor blue(Qt::blue);
+    QColor shown = blue;
+    if (ContrastRatio(blue, window) < ContrastAA)
+        shown = ReadableTextColor(palette().color(QPalette::Link), window);
+    for (TLinkLabel* link : {FUi->LabelUrl, FUi->Label2, FUi->Label3, FUi->Label4, FUi->Label5, FUi->Label6}) {
         link->installEventFilter(this);
+        if (shown != blue)
+            link->setStyleSheet(QStringLiteral("color: %1;").arg(shown.name()));
+    }
+    // The keyboard's and the screen reader's click on a link.
+    connect(FUi->LabelUrl, &TLinkLabel::Activated, this, [this] { LabelUrlClick(FUi->LabelUrl); });
+    connect(FUi->Label6, &TLinkLabel::Activated, this, [this] { Label6Click(FUi->Label6); });
+    connect(FUi->Label2, &TLinkLabel::Activated, this, [this] { Label2Click(FUi->Label2); });
+    connect(FUi->Label4, &TLinkLabel::Activated, this, [this] { Label4Click(FUi->Label4); });
+    connect(FUi->Label3, &TLinkLabel::Activated, this, [this] { Label3Click(FUi->Label3); });
+    connect(FUi->Label5, &TLinkLabel::Activated, this, [this] { Label5Click(FUi->Label5); });
 
     connect(FUi->ButtonOk, &QPushButton::clicked, this, [this] { ButtonOkClick(FUi->ButtonOk); });
     FUi->ButtonOk->setFocus();

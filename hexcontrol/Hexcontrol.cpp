@@ -5,6 +5,7 @@
 #include "Hexcontrol.h"
 
 #include "Canvas.h"
+#include "Hexaccessible.h"
 #include "Hexinternal.h"
 #include "Hittest.h"
 
@@ -52,6 +53,7 @@ int SaveInPlace(const QString& path, qint64 size, const std::function<bool(QIODe
 THexEditor::THexEditor(QWidget* parent)
     : QWidget(parent), FChangeLog(new TChangeLog), FHitList(new THitList)
 {
+    InstallHexAccessibility();
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     // Proportional digits would misalign the columns.

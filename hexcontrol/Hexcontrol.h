@@ -54,6 +54,8 @@
 // scroll bar's valueChanged to the editor's update(). A scroll bar destroyed
 // before the editor is forgotten (the control holds it in a QPointer).
 //
+// Screen readers: see Hexaccessible.h.
+//
 // Ownership: the control owns its buffers and its change log; Data() stays
 // valid until the next LoadFromFile, AllocData, FreeData or SetNull, or the
 // control's destruction.

@@ -21,6 +21,9 @@ void ShowMessageBox(QWidget* owner, const QByteArray& text, const QByteArray& ca
     }
     QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(caption), QString::fromLatin1(text),
                     QMessageBox::Ok, owner);
+    // Its one button answers Enter and Escape alike.
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Ok);
     box.exec();
 }
 

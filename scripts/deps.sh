@@ -14,11 +14,12 @@ build=(cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-de
 # Running the program without a display: Xvfb and the screenshot tools.
 run=(xvfb xauth imagemagick x11-utils)
 # The tests: the end-to-end tools (window managers, tray hosts and panels on
-# X11 and Wayland, X and Wayland drivers, a session bus and its client), the
+# X11 and Wayland, X and Wayland drivers, a session bus and its client, the
+# accessibility bus and the screen readers' client library), the
 # benchmarks' library, and the package checks (building the .deb, lintian,
 # AppStream and desktop-entry validators).
 test=("${run[@]}" openbox trayer xdotool wmctrl x11-xkb-utils libbenchmark-dev
-      dbus systemd python3 xfce4-panel sway waybar grim wtype qt6-wayland
+      dbus systemd python3 at-spi2-core python3-pyatspi xfce4-panel sway waybar grim wtype qt6-wayland
       dpkg-dev file binutils lintian appstream desktop-file-utils)
 # CI: static analysis, the fuzzers' compiler and runtime, and git for the
 # fresh-clone test.

@@ -1,5 +1,7 @@
 #include "Hexeditwindow.h"
 
+#include "Canvas.h"
+#include "Contrast.h"
 #include "Hexcontrol.h"
 
 #include <QAction>
@@ -29,6 +31,7 @@
 #include <QWheelEvent>
 
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -67,12 +70,20 @@ THexEditWindow::THexEditWindow(QWidget* parent)
     FEditor = new THexEditor(central);
     FEditor->setObjectName(QStringLiteral("HexEditor"));
     FEditor->setMinimumSize(200, 120);
-    FEditor->SetColorByte(0x00000000);
-    FEditor->SetColorAscii(0x00804000);  // dark blue characters
-    FEditor->SetColorChange(0x000000C0); // changed bytes in red
-    FEditor->SetColorCursor(0x00C00000); // cursor underline in blue
+    // Black bytes, dark blue characters, changed bytes in red and a blue
+    // cursor, each replaced by black or white where it would not read well on
+    // the desktop's background (a dark or high-contrast palette).
+    const QColor background = TColorToQColor(TColor(FEditor->Color()));
+    const auto readable = [&background](unsigned colour) {
+        return unsigned(QColorToTColor(ReadableTextColor(TColorToQColor(TColor(colour)), background)));
+    };
+    FEditor->SetColorByte(readable(0x00000000));
+    FEditor->SetColorAscii(readable(0x00804000));
+    FEditor->SetColorChange(readable(0x000000C0));
+    FEditor->SetColorCursor(readable(0x00C00000));
     FScrollBar = new QScrollBar(Qt::Vertical, central);
     FScrollBar->setObjectName(QStringLiteral("HexScrollBar"));
+    FScrollBar->setAccessibleName(tr("Rows"));
     FEditor->SetScrollBar(FScrollBar);
     editorRow->addWidget(FEditor, 1);
     editorRow->addWidget(FScrollBar);
@@ -84,6 +95,12 @@ THexEditWindow::THexEditWindow(QWidget* parent)
     BuildStatusBar();
     BuildMenus();
     ConnectEditor();
+    // Tab goes through the window as it reads: the editor, the find bar, then
+    // the change log.
+    QWidget* order[] = {FEditor, FFindMode, FFindText, FMatchCase, FFromCursor, findChild<QPushButton*>("FindNext"),
+                        FUndoList, FRedoList};
+    for (size_t i = 0; i + 1 < std::size(order); ++i)
+        setTabOrder(order[i], order[i + 1]);
 
     // The editor reads the scroll bar when it paints; moving the bar only
     // has to repaint it. The wheel over the editor scrolls the bar.
@@ -197,8 +214,10 @@ void THexEditWindow::BuildFindBar(QWidget* parent)
     bar->setObjectName(QStringLiteral("FindBar"));
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(0, 0, 0, 0);
-    row->addWidget(new QLabel(tr("Find:"), bar));
+    auto* findLabel = new QLabel(tr("Fin&d:"), bar);
+    row->addWidget(findLabel);
     FFindMode = new QComboBox(bar);
+    findLabel->setBuddy(FFindMode);
     FFindMode->addItem(tr("Text"), int(THexEditor::smText));
     FFindMode->addItem(tr("Decimal"), int(THexEditor::smDecimal));
     FFindMode->addItem(tr("Hex"), int(THexEditor::smHex));
@@ -206,12 +225,14 @@ void THexEditWindow::BuildFindBar(QWidget* parent)
     FFindText = new QLineEdit(bar);
     FFindText->setMaxLength(THexEditor::TextSize - 1);
     FFindText->setPlaceholderText(tr("text, a decimal number, or hex bytes such as 01 2c"));
+    FFindText->setAccessibleName(tr("Find what"));
     row->addWidget(FFindText, 1);
-    FMatchCase = new QCheckBox(tr("Match case"), bar);
+    FMatchCase = new QCheckBox(tr("Match &case"), bar);
     row->addWidget(FMatchCase);
-    FFromCursor = new QCheckBox(tr("From cursor"), bar);
+    FFromCursor = new QCheckBox(tr("From c&ursor"), bar);
     row->addWidget(FFromCursor);
-    auto* next = new QPushButton(tr("Find next"), bar);
+    auto* next = new QPushButton(tr("Find ne&xt"), bar);
+    next->setObjectName(QStringLiteral("FindNext"));
     row->addWidget(next);
     FFindStatus = new QLabel(bar);
     FFindStatus->setMinimumWidth(110);
@@ -231,8 +252,11 @@ void THexEditWindow::BuildLogPanel()
     column->setContentsMargins(4, 4, 4, 4);
     const QStringList headers = {tr("Offset"), tr("Kind"), tr("Old"), tr("New")};
     auto makeList = [&](const QString& title, const char* name) {
-        column->addWidget(new QLabel(title, panel));
+        auto* label = new QLabel(title, panel);
+        column->addWidget(label);
         auto* list = new QTreeWidget(panel);
+        label->setBuddy(list);
+        list->setAccessibleName(QString(title).remove(QLatin1Char('&')));
         list->setObjectName(QString::fromLatin1(name));
         list->setColumnCount(headers.size());
         list->setHeaderLabels(headers);
@@ -243,8 +267,8 @@ void THexEditWindow::BuildLogPanel()
         connect(list, &QTreeWidget::itemActivated, this, [this, list] { LogItemActivated(list); });
         return list;
     };
-    FUndoList = makeList(tr("Undo (newest last)"), "UndoList");
-    FRedoList = makeList(tr("Redo (next last)"), "RedoList");
+    FUndoList = makeList(tr("U&ndo (newest last)"), "UndoList");
+    FRedoList = makeList(tr("Red&o (next last)"), "RedoList");
     dock->setWidget(panel);
     addDockWidget(Qt::RightDockWidgetArea, dock);
     resizeDocks({dock}, {300}, Qt::Horizontal);

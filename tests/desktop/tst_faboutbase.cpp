@@ -86,8 +86,12 @@ private slots:
         QVERIFY(link->font().underline());
         QCOMPARE(link->font().family(), box.font().family()); // only underlined, same face
         QTest::mouseClick(link, Qt::LeftButton);
+        // The keyboard's way: Tab stops on the link, Enter and Space open it.
+        QCOMPARE(link->focusPolicy(), Qt::TabFocus);
+        QTest::keyClick(link, Qt::Key_Return);
+        QTest::keyClick(link, Qt::Key_Space);
         SetShellOpenHandler({});
-        QCOMPARE(opened, QList<QUrl>{QUrl(address)});
+        QCOMPARE(opened, QList<QUrl>(3, QUrl(address)));
     }
 };
 
