@@ -159,8 +159,9 @@ TFormMorvic::TFormMorvic(const QStringList& arguments, QWidget* parent)
     }
 
     FUi->Label4->setText(QStringLiteral("visit ") + QString::fromLatin1(WebMakerHost));
+    // Blue, in the shade that reads on the panel's fill.
     QPalette linkPalette = FUi->Label4->palette();
-    linkPalette.setColor(QPalette::WindowText, Qt::blue);
+    linkPalette.setColor(QPalette::WindowText, ReadableShade(Qt::blue, fill));
     FUi->Label4->setPalette(linkPalette);
     FUi->Label4->adjustSize();
 

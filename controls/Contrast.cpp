@@ -32,3 +32,18 @@ QColor ReadableTextColor(const QColor& preferred, const QColor& background)
     const QColor white(Qt::white);
     return ContrastRatio(black, background) >= ContrastRatio(white, background) ? black : white;
 }
+
+QColor ReadableShade(const QColor& preferred, const QColor& background)
+{
+    const QColor from = preferred.toRgb();
+    const QColor to = ContrastRatio(Qt::black, background) >= ContrastRatio(Qt::white, background) ? QColor(Qt::black)
+                                                                                                    : QColor(Qt::white);
+    const int steps = 64;
+    for (int i = 0; i < steps; ++i) {
+        const auto mix = [i](int a, int b) { return a + (b - a) * i / steps; };
+        const QColor shade(mix(from.red(), to.red()), mix(from.green(), to.green()), mix(from.blue(), to.blue()));
+        if (ContrastRatio(shade, background) >= ContrastAA)
+            return shade;
+    }
+    return to;
+}

@@ -15,3 +15,8 @@ double ContrastRatio(const QColor& a, const QColor& b);
 // `preferred` when it reaches ContrastAA on `background`; otherwise black or
 // white, whichever contrasts more with the background.
 QColor ReadableTextColor(const QColor& preferred, const QColor& background);
+
+// The nearest shade of `preferred` (mixed towards black, or towards white on
+// a dark background) that reaches ContrastAA on `background`: a blue link
+// stays blue, only darker where plain blue would not read.
+QColor ReadableShade(const QColor& preferred, const QColor& background);

@@ -26,12 +26,9 @@ TFormAboutBase::TFormAboutBase(QWidget* owner)
     for (int i = 0; i < WebProductCount; ++i)
         products[i]->setText(QString::fromLatin1(WebProducts[i].Name));
     // The links' blue stays while it reads well on the dialog's colour; on a
-    // dark desktop palette they take a colour that does.
-    const QColor window = palette().color(QPalette::Window);
+    // dark desktop palette they take the shade of blue that does.
     const QColor blue(Qt::blue);
-    QColor shown = blue;
-    if (ContrastRatio(blue, window) < ContrastAA)
-        shown = ReadableTextColor(palette().color(QPalette::Link), window);
+    const QColor shown = ReadableShade(blue, palette().color(QPalette::Window));
     for (TLinkLabel* link : {FUi->LabelUrl, FUi->Label2, FUi->Label3, FUi->Label4, FUi->Label5, FUi->Label6}) {
         link->installEventFilter(this);
         if (shown != blue)

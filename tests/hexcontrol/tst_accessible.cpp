@@ -228,6 +228,12 @@ private slots:
                  qPrintable(QString::number(ContrastRatio(text, background))));
         QCOMPARE(ContrastRatio(background, text), ContrastRatio(text, background));
         QCOMPARE(ReadableTextColor(text, background), readable);
+        // A shade keeps the hue and reads; a colour that reads stays as it is.
+        const QColor shade = ReadableShade(text, background);
+        QVERIFY(ContrastRatio(shade, background) >= ContrastAA);
+        QCOMPARE(shade.hsvHue(), text.hsvHue());
+        if (ratio >= ContrastAA)
+            QCOMPARE(shade, text);
     }
 };
 
