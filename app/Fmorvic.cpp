@@ -37,7 +37,9 @@ QByteArray StartupDirectory;
 namespace {
 
 // Field texts are strings of 8-bit characters: every byte maps to the one
-// Latin-1 character of the same code and back.
+// Latin-1 character of the same code and back. A character outside Latin-1
+// reads as '?', which the number fields skip or refuse like any other stray
+// character.
 QByteArray FieldBytes(const QLineEdit* field)
 {
     return field->text().toLatin1();
@@ -46,6 +48,29 @@ QByteArray FieldBytes(const QLineEdit* field)
 void SetFieldBytes(QLineEdit* field, const char* text)
 {
     field->setText(QString::fromLatin1(text));
+}
+
+// The bytes the ASCII field's text stands for: a Latin-1 character is its one
+// byte, as the field shows bytes; any other character (which no byte shows as)
+// gives its UTF-8 bytes, so that pasted text of any script reads as the bytes
+// a program would hold for it.
+QByteArray AsciiFieldBytes(const QLineEdit* field)
+{
+    const QString text = field->text();
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (qsizetype i = 0; i < text.size();) {
+        const QChar ch = text.at(i);
+        if (ch.unicode() <= 0xFF) {
+            bytes.append(char(ch.unicode()));
+            ++i;
+            continue;
+        }
+        const qsizetype units = ch.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate() ? 2 : 1;
+        bytes.append(QStringView(text).mid(i, units).toUtf8());
+        i += units;
+    }
+    return bytes;
 }
 
 } // namespace
@@ -267,7 +292,7 @@ void TFormMorvic::InspectorChange(QObject* Sender)
     else if (Sender == FUi->EditInspectOctal)
         FValue = OctalTextToValue(FieldBytes(FUi->EditInspectOctal).constData());
     else if (Sender == FUi->EditInspectAscii)
-        FValue = AsciiTextToValue(FieldBytes(FUi->EditInspectAscii).constData());
+        FValue = AsciiTextToValue(AsciiFieldBytes(FUi->EditInspectAscii).constData());
 
     // The field being typed into keeps its text exactly as typed.
     char text[48];
@@ -299,7 +324,8 @@ void TFormMorvic::EditPadHexChange(QObject*)
 
 void TFormMorvic::CopyField(const QLineEdit* field)
 {
-    QGuiApplication::clipboard()->setText(QString::fromLatin1(FieldBytes(field)));
+    // The text as the field shows it, whatever script it is in.
+    QGuiApplication::clipboard()->setText(field->text());
 }
 
 void TFormMorvic::Button1Click(QObject*) { CopyField(FUi->EditInspectBinary); }
