@@ -58,17 +58,22 @@ void CopyName(char (&dest)[ParamNameSize], const char* text)
     dest[len] = '\0';
 }
 
-// Puts text into dest, cut to destSize - 1 bytes, terminated. A cut falls
-// between characters: it never keeps the first bytes of a UTF-8 sequence
-// without the rest.
+// The length of text cut as ParamCutText cuts it.
+int CutLength(const QByteArray& text, int maxBytes)
+{
+    const int whole = int(std::strlen(text.constData()));
+    int len = qMax(0, qMin(whole, maxBytes));
+    for (int back = 0; len < whole && len > 0 && back < 3 && (uchar(text.at(len)) & 0xC0) == 0x80; ++back)
+        --len;
+    return len;
+}
+
+// Puts text into dest, cut by ParamCutText to destSize - 1 bytes, terminated.
 int FillDest(char* dest, int destSize, const QByteArray& text)
 {
     if (!dest || destSize <= 0)
         return 0;
-    const int whole = int(std::strlen(text.constData()));
-    int len = qMin(whole, destSize - 1);
-    for (int back = 0; len < whole && len > 0 && back < 3 && (uchar(text.at(len)) & 0xC0) == 0x80; ++back)
-        --len;
+    const int len = CutLength(text, destSize - 1);
     std::memmove(dest, text.constData(), size_t(len));
     dest[len] = '\0';
     return len;
@@ -392,6 +397,11 @@ bool Writable(const TParamStore& store)
 }
 
 } // namespace
+
+QByteArray ParamCutText(const QByteArray& text, int maxBytes)
+{
+    return text.left(CutLength(text, maxBytes));
+}
 
 TParamStore::TParamStore() = default;
 

@@ -65,6 +65,11 @@ int ParamWriteInt(TParamStore& store, const char* name, qint32 value);
 // Returns the length of the text in dest.
 int ParamReadString(TParamStore& store, const char* name, const char* defaultText, char* dest, int destSize);
 
+// text cut the way ParamReadString cuts what it returns: at its first zero
+// byte, then to at most maxBytes bytes, between characters (a cut never
+// keeps the first bytes of a UTF-8 sequence without the rest).
+QByteArray ParamCutText(const QByteArray& text, int maxBytes);
+
 // The file a store opened with these arguments uses (for the user's manual,
 // diagnostics and tests); empty for a profile store without a file name.
 QString ParamFilePath(const char* iniFile, const char* appName, int useRegistry);

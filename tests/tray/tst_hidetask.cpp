@@ -319,6 +319,16 @@ private slots:
                                << true << false;
         QTest::newRow("emoji, other") << 1 << QByteArray("key\U0001F511") << QByteArray("key\U0001F512") << false
                                       << 1 << false << true;
+        // Past 1023 bytes the stored text is cut between characters; the
+        // entry is cut the same way.
+        QByteArray ya;
+        for (int i = 0; i < 512; ++i)
+            ya += "\u044f";
+        QTest::newRow("512 Cyrillic letters") << 1 << ya << ya << false << 1 << true << false;
+        QTest::newRow("511 Cyrillic letters and another") << 1 << ya << ya.left(1022) + "x" << false << 1
+                                                          << false << true;
+        const QByteArray keyAcross = QByteArray(1021, 'k') + "\U0001F511";
+        QTest::newRow("emoji across the cut") << 1 << keyAcross << keyAcross << false << 1 << true << false;
         QTest::newRow("Latin-1 accents") << 1 << QByteArray("p\u00e4ssw\u00f6rd") << QByteArray("P\u00e4SSW\u00f6RD")
                                          << false << 1 << true << false;
         QTest::newRow("Latin-1 accents, other case") << 1 << QByteArray("p\u00e4ssw\u00f6rd")
