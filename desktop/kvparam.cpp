@@ -46,6 +46,7 @@ QSettings::Format PathOnlyFormat()
 constexpr int IntTextSize = 32;           // an integer read from a profile file: at most 31 characters
 constexpr int ProfileLockTimeoutMs = 10000;
 constexpr int ErrorInvalidHandle = 6;     // the write result of a store that could not be opened
+constexpr int ErrorAccessDenied = 5;      // the write result of a read-only store
 
 // Copies text into a fixed field, cut to fit, always terminated.
 void CopyName(char (&dest)[ParamNameSize], const char* text)
@@ -391,9 +392,14 @@ void RememberRefused(const QString& path)
     r.Files.insert(path, StampOf(path));
 }
 
-bool Writable(const TParamStore& store)
+bool Readable(const TParamStore& store)
 {
     return store.Key != nullptr;
+}
+
+bool Writable(const TParamStore& store)
+{
+    return store.Key != nullptr && !store.ReadOnly;
 }
 
 } // namespace
@@ -432,6 +438,8 @@ void ParamOpen(const char* iniFile, const char* appName, TParamStore& store, int
     CopyName(store.IniFile, iniFile);
     CopyName(store.AppName, appName);
     store.Disposition = 0;
+    store.ReadOnly = false;
+    store.Changed = false;
     if (!useRegistry || !ValidAppName(appName))
         return;
 
@@ -449,6 +457,10 @@ void ParamOpen(const char* iniFile, const char* appName, TParamStore& store, int
             // Settings that cannot be read are left exactly as they are:
             // defaults are used and nothing is saved over them.
             return;
+        } else if (!(info.permissions() & QFileDevice::WriteOwner)) {
+            // Made read-only by its owner: read, never written (the
+            // superuser could write it all the same).
+            store.ReadOnly = true;
         }
     }
     auto settings = std::make_unique<QSettings>(QLatin1String(Vendor), app);
@@ -467,10 +479,11 @@ void ParamClose(TParamStore& store)
     if (!store.Key)
         return;
     store.Key->sync();
-    if (NativeSettingsAreFiles())
+    if (store.Changed && store.Key->status() == QSettings::NoError && NativeSettingsAreFiles())
         KeepOwnerOnly(store.Key->fileName());
     store.Key.reset();
     store.Disposition = 0;
+    store.Changed = false;
 }
 
 qint32 ParamReadInt(TParamStore& store, const char* name, qint32 defaultValue)
@@ -481,11 +494,14 @@ qint32 ParamReadInt(TParamStore& store, const char* name, qint32 defaultValue)
             text = QByteArray::number(defaultValue);
         return DecimalTextToLong(text.left(IntTextSize - 1));
     }
-    if (!Writable(store) || !name || !*name)
+    if (!Readable(store) || !name || !*name)
         return defaultValue;
     const QString key = Latin1(name);
     if (store.Disposition == ParamCreatedNewKey) {
-        store.Key->setValue(key, defaultValue);
+        if (Writable(store)) {
+            store.Key->setValue(key, defaultValue);
+            store.Changed = true;
+        }
         return defaultValue;
     }
     qint32 value = defaultValue;
@@ -498,9 +514,12 @@ int ParamWriteInt(TParamStore& store, const char* name, qint32 value)
 {
     if (!store.UseRegistry)
         return ProfileWrite(store, name, QByteArray::number(value)) ? 1 : 0;
+    if (store.Key && store.ReadOnly)
+        return ErrorAccessDenied;
     if (!Writable(store) || !name || !*name)
         return ErrorInvalidHandle;
     store.Key->setValue(Latin1(name), value);
+    store.Changed = true;
     return 0;
 }
 
@@ -518,9 +537,11 @@ int ParamReadString(TParamStore& store, const char* name, const char* defaultTex
         return FillDest(dest, destSize, text);
     }
 
-    const bool usable = Writable(store) && name && *name;
-    if (usable && store.Disposition == ParamCreatedNewKey)
+    const bool usable = Readable(store) && name && *name;
+    if (usable && Writable(store) && store.Disposition == ParamCreatedNewKey) {
         store.Key->setValue(Latin1(name), QString::fromUtf8(fallback));
+        store.Changed = true;
+    }
     if (!sameBuffer)
         FillDest(dest, destSize, fallback);
     if (usable && store.Disposition != ParamCreatedNewKey) {
