@@ -6,6 +6,7 @@
 #include "Deferredicon.h"
 #include "Faboutbase.h"
 #include "Formfont.h"
+#include "Formutil.h"
 #include "Hidetask.h"
 #include "Numbase.h"
 #include "Resources.h"
@@ -380,6 +381,8 @@ bool TFormMorvic::RunColorDialog(QWidget* owner, uint32_t initial, const QString
     }
     QColorDialog dialog(TColorToQColor(TColor(initial)), owner);
     dialog.setOption(QColorDialog::DontUseNativeDialog);
+    // Over the window, as near its centre as the screen allows.
+    PlaceDialogOver(owner, &dialog);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     chosen = uint32_t(QColorToTColor(dialog.selectedColor()));
@@ -416,6 +419,10 @@ void TFormMorvic::LoadSettings()
     const int top = ParamReadInt(store, MorvicSettingTop, screenSize.height() / 2);
     const int left = ParamReadInt(store, MorvicSettingLeft, screenSize.width() / 2);
     move(left, top);
+    // Moved only as far as it takes to be wholly on a screen: a position
+    // stored on a monitor since unplugged, say, or the default on a small
+    // screen at a large scale.
+    KeepFormOnScreen(this);
     FHideOnTaskbar = ParamReadInt(store, MorvicSettingHideOnTaskbar, FHideOnTaskbar);
     FAutoLoad = ParamReadInt(store, MorvicSettingAutoLoad, FAutoLoad);
     // The spinner keeps the low 16 bits, read back with their sign, and

@@ -443,6 +443,8 @@ private slots:
         bool seen = false;
         bool nonNative = false;
         QColor preset;
+        QRect placed;
+        FForm->move(262, 170); // where a dialog centred on it fits the screen
         QTimer::singleShot(0, this, [&] {
             for (QWidget* w : QApplication::topLevelWidgets()) {
                 auto* dialog = qobject_cast<QColorDialog*>(w);
@@ -451,6 +453,7 @@ private slots:
                 seen = true;
                 nonNative = dialog->testOption(QColorDialog::DontUseNativeDialog);
                 preset = dialog->currentColor();
+                placed = dialog->frameGeometry();
                 dialog->setCurrentColor(QColor(0x10, 0x20, 0x30));
                 dialog->accept();
             }
@@ -461,6 +464,9 @@ private slots:
         QVERIFY(seen);
         QVERIFY(nonNative);
         QCOMPARE(preset, QColor(0x56, 0x34, 0x12));
+        // Centred over the window.
+        QVERIFY(std::abs(placed.center().x() - FForm->frameGeometry().center().x()) <= 1);
+        QVERIFY(std::abs(placed.center().y() - FForm->frameGeometry().center().y()) <= 1);
         QVERIFY(confirmed);
         QCOMPARE(chosen, 0x00302010u);
         // The entry's top byte has no meaning as a colour here.
