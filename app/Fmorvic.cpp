@@ -7,6 +7,7 @@
 #include "Deferredicon.h"
 #include "Faboutbase.h"
 #include "Formfont.h"
+#include "Formutil.h"
 #include "Hidetask.h"
 #include "Linklabel.h"
 #include "Numbase.h"
@@ -39,7 +40,9 @@ QByteArray StartupDirectory;
 namespace {
 
 // Field texts are strings of 8-bit characters: every byte maps to the one
-// Latin-1 character of the same code and back.
+// Latin-1 character of the same code and back. A character outside Latin-1
+// reads as '?', which the number fields skip or refuse like any other stray
+// character.
 QByteArray FieldBytes(const QLineEdit* field)
 {
     return field->text().toLatin1();
@@ -48,6 +51,29 @@ QByteArray FieldBytes(const QLineEdit* field)
 void SetFieldBytes(QLineEdit* field, const char* text)
 {
     field->setText(QString::fromLatin1(text));
+}
+
+// The bytes the ASCII field's text stands for: a Latin-1 character is its one
+// byte, as the field shows bytes; any other character (which no byte shows as)
+// gives its UTF-8 bytes, so that pasted text of any script reads as the bytes
+// a program would hold for it.
+QByteArray AsciiFieldBytes(const QLineEdit* field)
+{
+    const QString text = field->text();
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (qsizetype i = 0; i < text.size();) {
+        const QChar ch = text.at(i);
+        if (ch.unicode() <= 0xFF) {
+            bytes.append(char(ch.unicode()));
+            ++i;
+            continue;
+        }
+        const qsizetype units = ch.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate() ? 2 : 1;
+        bytes.append(QStringView(text).mid(i, units).toUtf8());
+        i += units;
+    }
+    return bytes;
 }
 
 } // namespace
@@ -287,7 +313,7 @@ void TFormMorvic::InspectorChange(QObject* Sender)
     else if (Sender == FUi->EditInspectOctal)
         FValue = OctalTextToValue(FieldBytes(FUi->EditInspectOctal).constData());
     else if (Sender == FUi->EditInspectAscii)
-        FValue = AsciiTextToValue(FieldBytes(FUi->EditInspectAscii).constData());
+        FValue = AsciiTextToValue(AsciiFieldBytes(FUi->EditInspectAscii).constData());
 
     // The field being typed into keeps its text exactly as typed.
     char text[48];
@@ -319,7 +345,8 @@ void TFormMorvic::EditPadHexChange(QObject*)
 
 void TFormMorvic::CopyField(const QLineEdit* field)
 {
-    QGuiApplication::clipboard()->setText(QString::fromLatin1(FieldBytes(field)));
+    // The text as the field shows it, whatever script it is in.
+    QGuiApplication::clipboard()->setText(field->text());
 }
 
 void TFormMorvic::Button1Click(QObject*) { CopyField(FUi->EditInspectBinary); }
@@ -374,6 +401,8 @@ bool TFormMorvic::RunColorDialog(QWidget* owner, uint32_t initial, const QString
     }
     QColorDialog dialog(TColorToQColor(TColor(initial)), owner);
     dialog.setOption(QColorDialog::DontUseNativeDialog);
+    // Over the window, as near its centre as the screen allows.
+    PlaceDialogOver(owner, &dialog);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     chosen = uint32_t(QColorToTColor(dialog.selectedColor()));
@@ -410,6 +439,10 @@ void TFormMorvic::LoadSettings()
     const int top = ParamReadInt(store, MorvicSettingTop, screenSize.height() / 2);
     const int left = ParamReadInt(store, MorvicSettingLeft, screenSize.width() / 2);
     move(left, top);
+    // Moved only as far as it takes to be wholly on a screen: a position
+    // stored on a monitor since unplugged, say, or the default on a small
+    // screen at a large scale.
+    KeepFormOnScreen(this);
     FHideOnTaskbar = ParamReadInt(store, MorvicSettingHideOnTaskbar, FHideOnTaskbar);
     FAutoLoad = ParamReadInt(store, MorvicSettingAutoLoad, FAutoLoad);
     // The spinner keeps the low 16 bits, read back with their sign, and

@@ -100,9 +100,14 @@ public:
 
     // Synchronises the fields from Sender (one of the five value fields);
     // with no sender, or any other sender, the value is kept and all five
-    // fields are rewritten.
+    // fields are rewritten. The sender keeps its text as typed. The ASCII
+    // field shifts in one byte per character, the last four bytes counting:
+    // a Latin-1 character gives its code, any other character its UTF-8
+    // bytes (so "\u041F" reads as 0xD09F, "A\u20AC" as 0x41E282AC).
     void InspectorChange(QObject* Sender);
     void EditPadHexChange(QObject* Sender);
+    // The Copy buttons put their field's text on the clipboard exactly as
+    // the field shows it.
     void Button1Click(QObject* Sender);
     void Button2Click(QObject* Sender);
     void Button3Click(QObject* Sender);

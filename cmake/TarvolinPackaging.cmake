@@ -59,6 +59,9 @@ set(CPACK_DEBIAN_TARVOLIN_PACKAGE_NAME "tarvolin")
 set(CPACK_DEBIAN_TARVOLIN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_TARVOLIN_PACKAGE_SECTION "devel")
 set(CPACK_DEBIAN_TARVOLIN_PACKAGE_SHLIBDEPS ON)
+# Help > Users Manual and the web links hand their page to xdg-open; without
+# it the program can only say that nothing opened the manual.
+set(CPACK_DEBIAN_TARVOLIN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_COMPONENT_TARVOLIN_DESCRIPTION
 "converter of a 32-bit value between number bases, ASCII and colour
 Tarvolin is a small desktop utility for programmers. Its one window shows

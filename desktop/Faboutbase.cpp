@@ -20,6 +20,16 @@ TFormAboutBase::TFormAboutBase(QWidget* owner)
     FUi->setupUi(this);
     setFont(FormFont());
     setFixedSize(size());
+    // The layout's 13-pixel rows hold one line of its own 8-point face. The
+    // face standing in for it here may need taller lines, and a label keeps
+    // its height: grow each to its text, or its descenders are cut off. The
+    // rows are far enough apart for that.
+    for (QLabel* label : findChildren<QLabel*>()) {
+        const int needed =
+            label->wordWrap() ? label->heightForWidth(label->width()) : label->fontMetrics().height();
+        if (label->height() < needed)
+            label->resize(label->width(), needed);
+    }
 
     // The product links, top to bottom.
     QLabel* const products[WebProductCount] = {FUi->Label6, FUi->Label2, FUi->Label4, FUi->Label3, FUi->Label5};

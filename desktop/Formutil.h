@@ -1,5 +1,7 @@
 #pragma once
-// Placing one window over another.
+// Placing one window over another, and keeping windows within reach.
+#include <QList>
+#include <QPoint>
 #include <QRect>
 
 class QWidget;
@@ -20,3 +22,25 @@ QRect PlaceRectOver(const QRect& parent, const QRect& child, const QRect& screen
 // Moves child (a window) over parent by PlaceRectOver, with the screen that
 // parent is on. Does nothing when either is null.
 void PlaceFormOver(QWidget* parent, QWidget* child);
+
+// Where a window whose frame is `frame` goes so that it lies wholly within
+// one of `areas` (the screens' available areas): its own place when it does
+// already; otherwise the place the least distance away that puts it wholly
+// within the nearest area (the first of equally near ones). In a direction
+// where the frame is larger than an area it goes to that area's left or top
+// edge, so that its title bar stays in reach. Without areas, its own place.
+QPoint KeepRectOnScreens(const QRect& frame, const QList<QRect>& areas);
+
+// The available areas of all screens, the primary screen's first.
+QList<QRect> ScreenAreas();
+
+// Moves window (a top-level window) by KeepRectOnScreens. Its frame is taken
+// as far as it is known: a window not yet shown has no frame yet, so it is
+// placed by its own size now and checked again once it is shown and framed.
+// Does nothing where the window system keeps positions to itself.
+void KeepFormOnScreen(QWidget* window);
+
+// Centres dialog over owner's frame, then keeps it on screen as
+// KeepRectOnScreens does; before it is shown, the dialog's frame is taken to
+// be as thick as the owner's. Does nothing when either is null.
+void PlaceDialogOver(QWidget* owner, QWidget* dialog);

@@ -395,7 +395,10 @@ void THideOnTaskbar::RequestRestore()
         QPointer<TFormRestore> alive(dialog); // the owner may go, and the dialog with it
         const int result = FRunDialog(*dialog);
         const bool answered = alive && result == ModalResultOk;
-        const QByteArray entered = answered ? alive->Password() : QByteArray();
+        // Cut as the stored password was cut on reading, so that an entry
+        // as long as the stored text before its cut still matches it.
+        const QByteArray entered =
+            answered ? ParamCutText(alive->Password(), HideTaskPasswordSize - 1) : QByteArray();
         delete alive.data();
         FRestoreDialog = nullptr;
         if (!answered) {

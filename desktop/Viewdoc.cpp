@@ -16,6 +16,9 @@ namespace {
 
 constexpr char NotFoundText[] = "Unable to find documentation";
 constexpr char NotFoundCaption[] = "error";
+// A manual found that nothing on the desktop could open (no URL opener
+// installed, say); the path follows, so the user can open it by hand.
+constexpr char NotOpenedText[] = "Unable to open documentation:\n";
 // Where an install puts the manual, relative to the executable's folder:
 // <prefix>/bin and <prefix>/share/doc/tarvolin.
 constexpr char InstalledDocDirectory[] = "../share/doc/tarvolin";
@@ -44,10 +47,33 @@ QByteArray ModuleDirectory()
     return slash == 0 ? QByteArray("/") : path.left(slash);
 }
 
-int TryIn(const char* directory, const QByteArray& fileName)
+// The path of the manual found last, and whether the desktop took it.
+struct TFound
+{
+    QByteArray Path;
+    bool Opened = false;
+};
+
+int OpenFound(const char* path, TFound* found)
+{
+    if (!path || !*path)
+        return 0;
+    const QString file = QFile::decodeName(path);
+    if (!QFileInfo(file).isFile())
+        return 0;
+    // A found manual ends the search, whether or not the desktop opens it.
+    const bool opened = ShellOpenFile(file);
+    if (found) {
+        found->Path = QFile::encodeName(QFileInfo(file).absoluteFilePath());
+        found->Opened = opened;
+    }
+    return 1;
+}
+
+int TryIn(const char* directory, const QByteArray& fileName, TFound* found)
 {
     char path[DocPathSize];
-    return JoinPath(directory, fileName.constData(), path) && OpenIfExists(path);
+    return JoinPath(directory, fileName.constData(), path) && OpenFound(path, found);
 }
 
 } // namespace
@@ -76,15 +102,7 @@ int JoinPath(const char* directory, const char* fileName, char* dest)
 
 int OpenIfExists(const char* path)
 {
-    if (!path || !*path)
-        return 0;
-    const QString file = QFile::decodeName(path);
-    if (!QFileInfo(file).isFile())
-        return 0;
-    // Whether the desktop manages to open it is not examined: a found manual
-    // ends the search either way.
-    ShellOpenFile(file);
-    return 1;
+    return OpenFound(path, nullptr);
 }
 
 int ViewDocumentation(const char* baseName, const char* directory, int quiet)
@@ -93,20 +111,27 @@ int ViewDocumentation(const char* baseName, const char* directory, int quiet)
     const QByteArray html = base + ".html";
     const QByteArray htm = base + ".htm";
 
-    if (directory && (TryIn(directory, html) || TryIn(directory, htm)))
-        return 1;
-    if (OpenIfExists(html.constData()) || OpenIfExists(htm.constData()))
-        return 1;
-    const QByteArray moduleDir = ModuleDirectory();
-    if (!moduleDir.isEmpty()) {
-        if (TryIn(moduleDir.constData(), html) || TryIn(moduleDir.constData(), htm))
+    TFound found;
+    const auto search = [&]() -> int {
+        if (directory && (TryIn(directory, html, &found) || TryIn(directory, htm, &found)))
+            return 1;
+        if (OpenFound(html.constData(), &found) || OpenFound(htm.constData(), &found))
+            return 1;
+        const QByteArray moduleDir = ModuleDirectory();
+        if (moduleDir.isEmpty())
+            return 0;
+        if (TryIn(moduleDir.constData(), html, &found) || TryIn(moduleDir.constData(), htm, &found))
             return 1;
         const QByteArray docDir = QFile::encodeName(
             QDir::cleanPath(QFile::decodeName(moduleDir) + QLatin1Char('/') + QLatin1String(InstalledDocDirectory)));
-        if (TryIn(docDir.constData(), html) || TryIn(docDir.constData(), htm))
-            return 1;
-    }
+        return TryIn(docDir.constData(), html, &found) || TryIn(docDir.constData(), htm, &found);
+    };
 
+    if (search()) {
+        if (!found.Opened && !quiet)
+            ShowMessageBox(nullptr, NotOpenedText + found.Path, NotFoundCaption);
+        return 1;
+    }
     if (!quiet)
         ShowMessageBox(nullptr, NotFoundText, NotFoundCaption);
     return 0;

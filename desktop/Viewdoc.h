@@ -7,9 +7,12 @@ constexpr int DocPathSize = 1024; // every candidate path is built in a buffer o
 // Looks for <baseName>.html, then <baseName>.htm, in directory, then in the
 // current directory, then in the executable's directory, then in the
 // installed documentation folder ../share/doc/tarvolin beside the
-// executable's directory, and opens the first that is a file. A null directory skips the first place. When none is found
-// and quiet is 0, says "Unable to find documentation". Returns 1 when a
-// manual was handed to the desktop, 0 otherwise.
+// executable's directory, and opens the first that is a file. A null
+// directory skips the first place. Unless quiet is non-zero it says "Unable
+// to find documentation" when none is found, and "Unable to open
+// documentation:" with the manual's path when the desktop had nothing to open
+// the one found with. Returns 1 when a manual was found and handed to the
+// desktop, 0 otherwise.
 int ViewDocumentation(const char* baseName, const char* directory, int quiet);
 
 // dest (DocPathSize bytes) = directory, a '/' unless directory is empty or
@@ -18,5 +21,5 @@ int ViewDocumentation(const char* baseName, const char* directory, int quiet);
 int JoinPath(const char* directory, const char* fileName, char* dest);
 
 // Opens path and returns 1 if it names an existing file (a directory does not
-// count); returns 0 otherwise.
+// count), whether or not the desktop could open it; returns 0 otherwise.
 int OpenIfExists(const char* path);

@@ -46,6 +46,7 @@ QSettings::Format PathOnlyFormat()
 constexpr int IntTextSize = 32;           // an integer read from a profile file: at most 31 characters
 constexpr int ProfileLockTimeoutMs = 10000;
 constexpr int ErrorInvalidHandle = 6;     // the write result of a store that could not be opened
+constexpr int ErrorAccessDenied = 5;      // the write result of a read-only store
 
 // Copies text into a fixed field, cut to fit, always terminated.
 void CopyName(char (&dest)[ParamNameSize], const char* text)
@@ -58,17 +59,22 @@ void CopyName(char (&dest)[ParamNameSize], const char* text)
     dest[len] = '\0';
 }
 
-// Puts text into dest, cut to destSize - 1 bytes, terminated. A cut falls
-// between characters: it never keeps the first bytes of a UTF-8 sequence
-// without the rest.
+// The length of text cut as ParamCutText cuts it.
+int CutLength(const QByteArray& text, int maxBytes)
+{
+    const int whole = int(std::strlen(text.constData()));
+    int len = qMax(0, qMin(whole, maxBytes));
+    for (int back = 0; len < whole && len > 0 && back < 3 && (uchar(text.at(len)) & 0xC0) == 0x80; ++back)
+        --len;
+    return len;
+}
+
+// Puts text into dest, cut by ParamCutText to destSize - 1 bytes, terminated.
 int FillDest(char* dest, int destSize, const QByteArray& text)
 {
     if (!dest || destSize <= 0)
         return 0;
-    const int whole = int(std::strlen(text.constData()));
-    int len = qMin(whole, destSize - 1);
-    for (int back = 0; len < whole && len > 0 && back < 3 && (uchar(text.at(len)) & 0xC0) == 0x80; ++back)
-        --len;
+    const int len = CutLength(text, destSize - 1);
     std::memmove(dest, text.constData(), size_t(len));
     dest[len] = '\0';
     return len;
@@ -386,12 +392,22 @@ void RememberRefused(const QString& path)
     r.Files.insert(path, StampOf(path));
 }
 
-bool Writable(const TParamStore& store)
+bool Readable(const TParamStore& store)
 {
     return store.Key != nullptr;
 }
 
+bool Writable(const TParamStore& store)
+{
+    return store.Key != nullptr && !store.ReadOnly;
+}
+
 } // namespace
+
+QByteArray ParamCutText(const QByteArray& text, int maxBytes)
+{
+    return text.left(CutLength(text, maxBytes));
+}
 
 TParamStore::TParamStore() = default;
 
@@ -422,6 +438,8 @@ void ParamOpen(const char* iniFile, const char* appName, TParamStore& store, int
     CopyName(store.IniFile, iniFile);
     CopyName(store.AppName, appName);
     store.Disposition = 0;
+    store.ReadOnly = false;
+    store.Changed = false;
     if (!useRegistry || !ValidAppName(appName))
         return;
 
@@ -439,6 +457,10 @@ void ParamOpen(const char* iniFile, const char* appName, TParamStore& store, int
             // Settings that cannot be read are left exactly as they are:
             // defaults are used and nothing is saved over them.
             return;
+        } else if (!(info.permissions() & QFileDevice::WriteOwner)) {
+            // Made read-only by its owner: read, never written (the
+            // superuser could write it all the same).
+            store.ReadOnly = true;
         }
     }
     auto settings = std::make_unique<QSettings>(QLatin1String(Vendor), app);
@@ -457,10 +479,11 @@ void ParamClose(TParamStore& store)
     if (!store.Key)
         return;
     store.Key->sync();
-    if (NativeSettingsAreFiles())
+    if (store.Changed && store.Key->status() == QSettings::NoError && NativeSettingsAreFiles())
         KeepOwnerOnly(store.Key->fileName());
     store.Key.reset();
     store.Disposition = 0;
+    store.Changed = false;
 }
 
 qint32 ParamReadInt(TParamStore& store, const char* name, qint32 defaultValue)
@@ -471,11 +494,14 @@ qint32 ParamReadInt(TParamStore& store, const char* name, qint32 defaultValue)
             text = QByteArray::number(defaultValue);
         return DecimalTextToLong(text.left(IntTextSize - 1));
     }
-    if (!Writable(store) || !name || !*name)
+    if (!Readable(store) || !name || !*name)
         return defaultValue;
     const QString key = Latin1(name);
     if (store.Disposition == ParamCreatedNewKey) {
-        store.Key->setValue(key, defaultValue);
+        if (Writable(store)) {
+            store.Key->setValue(key, defaultValue);
+            store.Changed = true;
+        }
         return defaultValue;
     }
     qint32 value = defaultValue;
@@ -488,9 +514,12 @@ int ParamWriteInt(TParamStore& store, const char* name, qint32 value)
 {
     if (!store.UseRegistry)
         return ProfileWrite(store, name, QByteArray::number(value)) ? 1 : 0;
+    if (store.Key && store.ReadOnly)
+        return ErrorAccessDenied;
     if (!Writable(store) || !name || !*name)
         return ErrorInvalidHandle;
     store.Key->setValue(Latin1(name), value);
+    store.Changed = true;
     return 0;
 }
 
@@ -508,9 +537,11 @@ int ParamReadString(TParamStore& store, const char* name, const char* defaultTex
         return FillDest(dest, destSize, text);
     }
 
-    const bool usable = Writable(store) && name && *name;
-    if (usable && store.Disposition == ParamCreatedNewKey)
+    const bool usable = Readable(store) && name && *name;
+    if (usable && Writable(store) && store.Disposition == ParamCreatedNewKey) {
         store.Key->setValue(Latin1(name), QString::fromUtf8(fallback));
+        store.Changed = true;
+    }
     if (!sameBuffer)
         FillDest(dest, destSize, fallback);
     if (usable && store.Disposition != ParamCreatedNewKey) {

@@ -33,6 +33,8 @@ struct TParamStore
     char IniFile[ParamNameSize] = {};
     char AppName[ParamNameSize] = {};
     qint32 UseRegistry = 0;         // non-zero: settings store; zero: profile file
+    bool ReadOnly = false;          // the settings file is not writable by its owner: reads only
+    bool Changed = false;           // something was written through this opening
 
     TParamStore();
     ~TParamStore();
@@ -43,10 +45,14 @@ struct TParamStore
 // Opens the store. iniFile may be null (IniFile is then empty). A relative
 // profile file name is taken from $XDG_CONFIG_HOME/Dremsel/. When the
 // settings cannot be opened, reads return their defaults and writes are
-// dropped until the close.
+// dropped until the close. A settings file its owner may not write (mode
+// 0444, say) is read, but nothing is written to it, defaults included, and
+// its mode is left as it is.
 void ParamOpen(const char* iniFile, const char* appName, TParamStore& store, int useRegistry);
 
-// Saves what was written and closes the store. Safe to call twice.
+// Saves what was written and closes the store. A settings file saved here is
+// left readable and writable by its owner only (it may hold the restore
+// password); a file nothing was written to keeps its mode. Safe to call twice.
 void ParamClose(TParamStore& store);
 
 // The integer stored under name, or defaultValue when there is none or it is
@@ -64,6 +70,11 @@ int ParamWriteInt(TParamStore& store, const char* name, qint32 value);
 // when destSize > 0.
 // Returns the length of the text in dest.
 int ParamReadString(TParamStore& store, const char* name, const char* defaultText, char* dest, int destSize);
+
+// text cut the way ParamReadString cuts what it returns: at its first zero
+// byte, then to at most maxBytes bytes, between characters (a cut never
+// keeps the first bytes of a UTF-8 sequence without the rest).
+QByteArray ParamCutText(const QByteArray& text, int maxBytes);
 
 // The file a store opened with these arguments uses (for the user's manual,
 // diagnostics and tests); empty for a profile store without a file name.

@@ -203,6 +203,14 @@ private slots:
             << QStringList{"65", "41", "01000001", "101", "A"} << QColor(0, 0, 65);
         QTest::newRow("ascii latin1") << "EditInspectAscii" << 0 << QString(QChar(0xE9))
             << QStringList{"233", "E9", "11101001", "351", QString(QChar(0xE9))} << QColor(0, 0, 0xE9);
+        // Beyond Latin-1 a character gives its UTF-8 bytes; the field keeps it.
+        QTest::newRow("ascii Cyrillic") << "EditInspectAscii" << 0 << QString(QChar(0x41F))
+            << QStringList{"53407", "D09F", "1101000010011111", "150237", QString(QChar(0x41F))}
+            << QColor(0, 0xD0, 0x9F);
+        const QString pr = QString(QChar(0x41F)) + QChar(0x440);
+        QTest::newRow("ascii two Cyrillic fill four bytes") << "EditInspectAscii" << 0 << pr
+            << QStringList{"3500134784", "D09FD180", "11010000100111111101000110000000", "32047750600", pr}
+            << QColor(0x9F, 0xD1, 0x80);
         QTest::newRow("ascii five keys keep four") << "EditInspectAscii" << 0 << "ABCDE"
             << QStringList{"1094861636", "41424344", "01000001010000100100001101000100", "10120441504",
                    "ABCD"}
@@ -364,6 +372,9 @@ private slots:
         QTest::newRow("octal") << "Button4" << "EditInspectHex" << "ff" << "377";
         QTest::newRow("ascii latin1") << "Button5" << "EditInspectHex" << "ff" << QString(QChar(0xFF));
         QTest::newRow("empty field") << "Button5" << "EditInspectHex" << "0" << "";
+        const QString word = QString::fromUtf8("\u041f\u0430\u0440\u043e\u043b\u044c");
+        QTest::newRow("decimal Cyrillic as shown") << "Button2" << "EditInspectDecimal" << word << word;
+        QTest::newRow("ascii Cyrillic as shown") << "Button5" << "EditInspectAscii" << word.left(2) << word.left(2);
     }
 
     void CopyButtons()
@@ -434,6 +445,8 @@ private slots:
         bool seen = false;
         bool nonNative = false;
         QColor preset;
+        QRect placed;
+        FForm->move(262, 170); // where a dialog centred on it fits the screen
         QTimer::singleShot(0, this, [&] {
             for (QWidget* w : QApplication::topLevelWidgets()) {
                 auto* dialog = qobject_cast<QColorDialog*>(w);
@@ -442,6 +455,7 @@ private slots:
                 seen = true;
                 nonNative = dialog->testOption(QColorDialog::DontUseNativeDialog);
                 preset = dialog->currentColor();
+                placed = dialog->frameGeometry();
                 dialog->setCurrentColor(QColor(0x10, 0x20, 0x30));
                 dialog->accept();
             }
@@ -452,6 +466,9 @@ private slots:
         QVERIFY(seen);
         QVERIFY(nonNative);
         QCOMPARE(preset, QColor(0x56, 0x34, 0x12));
+        // Centred over the window.
+        QVERIFY(std::abs(placed.center().x() - FForm->frameGeometry().center().x()) <= 1);
+        QVERIFY(std::abs(placed.center().y() - FForm->frameGeometry().center().y()) <= 1);
         QVERIFY(confirmed);
         QCOMPARE(chosen, 0x00302010u);
         // The entry's top byte has no meaning as a colour here.

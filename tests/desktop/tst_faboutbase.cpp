@@ -6,6 +6,7 @@
 #include "Testenv.h"
 #include "Weblinks.h"
 
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -22,6 +23,21 @@ private:
     {
         const QLabel* label = d.findChild<QLabel*>(name);
         return label ? label->text() : QStringLiteral("<missing %1>").arg(QLatin1String(name));
+    }
+
+    // The lowest row of device pixels the label paints its text into, or -1.
+    static int LowestInk(QLabel& label, qreal ratio)
+    {
+        const QRgb background = qRgb(0x12, 0x34, 0x56);
+        QImage image(label.size() * ratio, QImage::Format_RGB32);
+        image.setDevicePixelRatio(ratio);
+        image.fill(background);
+        label.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        for (int y = image.height() - 1; y >= 0; --y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixel(x, y) != background)
+                    return y;
+        return -1;
     }
 
 private slots:
@@ -41,7 +57,34 @@ private slots:
             QVERIFY(ok->isDefault());
             QCOMPARE(ok->geometry(), QRect(160, 272, 75, 25));
             QCOMPARE(box.size(), QSize(396, 305));
-            QCOMPARE(box.findChild<QLabel*>("Label5")->geometry(), QRect(8, 240, 377, 13));
+            // At least the layout's height: the face in use may need more.
+            const QRect last = box.findChild<QLabel*>("Label5")->geometry();
+            QCOMPARE(last.topLeft(), QPoint(8, 240));
+            QCOMPARE(last.width(), 377);
+            QVERIFY(last.height() >= 13 && last.bottom() < ok->y());
+        }
+    }
+
+    // No label cuts off its text (the descenders of the copyright line, say),
+    // whatever face stands in for the layout's, at device pixel ratios 1
+    // and 2: given more room below, a label shows no more than it does.
+    void labelsShowTheirWholeText_data()
+    {
+        QTest::addColumn<qreal>("ratio");
+        QTest::newRow("ratio 1") << 1.0;
+        QTest::newRow("ratio 2") << 2.0;
+    }
+    void labelsShowTheirWholeText()
+    {
+        QFETCH(qreal, ratio);
+        TFormAboutBase box;
+        for (QLabel* label : box.findChildren<QLabel*>()) {
+            const int height = label->height();
+            const int shown = LowestInk(*label, ratio);
+            label->resize(label->width(), height + 20);
+            const int room = LowestInk(*label, ratio);
+            label->resize(label->width(), height);
+            QVERIFY2(shown >= 0 && shown == room, qPrintable(label->objectName()));
         }
     }
 

@@ -42,6 +42,19 @@ private:
         QDir().mkpath(QFileInfo(path).absolutePath());
         QVERIFY(::WriteFile(path, text));
     }
+    // Qt's permission flags of an octal mode and back: other, group and
+    // owner bits are its first, second and fourth nibbles (the third, the
+    // user's, is the owner's here).
+    static int ModeBits(int mode)
+    {
+        const int owner = (mode >> 6) & 7;
+        return (mode & 7) | ((mode >> 3) & 7) << 4 | owner << 8 | owner << 12;
+    }
+    static int ModeOf(const QString& path)
+    {
+        const int flags = int(QFile::permissions(path));
+        return (flags & 7) | ((flags >> 4) & 7) << 3 | ((flags >> 12) & 7) << 6;
+    }
     static QFileDevice::Permissions Others()
     {
         return QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther
@@ -299,6 +312,43 @@ private slots:
         ParamWriteInt(store, "n", 1);
         ParamClose(store);
         QCOMPARE(QFile(profile).permissions() & Others(), QFileDevice::Permissions());
+    }
+
+    // A file Tarvolin did not write keeps its mode; one it saved is made
+    // owner-only. A file its owner may not write is not written at all,
+    // also where permissions would not stop the writer (the superuser).
+    void modeOfAnExistingFile_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("write");
+        QTest::addColumn<int>("after");
+        QTest::newRow("read-only, written") << 0444 << true << 0444;
+        QTest::newRow("read-only, only read") << 0444 << false << 0444;
+        QTest::newRow("shared, only read") << 0644 << false << 0644;
+        QTest::newRow("shared, written") << 0644 << true << 0600;
+    }
+    void modeOfAnExistingFile()
+    {
+        QFETCH(int, mode);
+        QFETCH(bool, write);
+        QFETCH(int, after);
+        const QByteArray app = NewApp();
+        const QByteArray content("[General]\ntop=3\n");
+        WriteFile(ConfPath(app), content);
+        QVERIFY(QFile::setPermissions(ConfPath(app), QFileDevice::Permissions(ModeBits(mode))));
+        {
+            TParamStore store;
+            ParamOpen(app, app, store, 1);
+            QCOMPARE(ParamReadInt(store, "top", 0), 3);
+            QCOMPARE(ParamReadInt(store, "left", 7), 7);
+            if (write)
+                ParamWriteInt(store, "top", 4);
+            ParamClose(store);
+        }
+        QCOMPARE(ModeOf(ConfPath(app)), after);
+        if (mode == 0444)
+            QCOMPARE(ReadFile(ConfPath(app)), content);
+        QFile::setPermissions(ConfPath(app), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
 
     void twoProfileStoresWritingAtOnceKeepBoth()

@@ -114,6 +114,25 @@ private slots:
         }
     }
 
+    // A manual found that nothing could open (no URL opener installed): the
+    // search still ends there, and the user is told where the manual is.
+    void foundButNothingOpensIt()
+    {
+        Create("S:morvic.html E:morvic.html");
+        const TShellOpenHandler recording = SetShellOpenHandler([this](const QUrl& url) {
+            FOpened.append(url);
+            return false;
+        });
+        const QByteArray start = FStart->path().toLocal8Bit();
+        QCOMPARE(ViewDocumentation("morvic", start.constData(), 1), 1);
+        QVERIFY(FMessages.isEmpty());
+        QCOMPARE(ViewDocumentation("morvic", start.constData(), 0), 1);
+        SetShellOpenHandler(recording);
+        const QString path = DirOf('S') + "/morvic.html";
+        QCOMPARE(FOpened, QList<QUrl>(2, QUrl::fromLocalFile(path)));
+        QCOMPARE(FMessages, QList<QByteArray>{"error: Unable to open documentation:\n" + QFile::encodeName(path)});
+    }
+
     void quietModeSaysNothing()
     {
         QCOMPARE(ViewDocumentation("morvic", FStart->path().toLocal8Bit().constData(), 1), 0);

@@ -30,6 +30,11 @@ for deb in "${debs[@]}"; do
   grep -v 'running with root privileges' <<<"$said"
   [ $rc -eq 0 ] || { echo "FAIL: lintian"; status=1; }
 
+  # Help > Users Manual and the web links need a URL opener.
+  if [[ $(basename "$deb") == tarvolin_* ]] && ! dpkg-deb -f "$deb" Recommends | grep -qw xdg-utils; then
+    echo "FAIL: $(basename "$deb") does not recommend xdg-utils"; status=1
+  fi
+
   root=$(mktemp -d)
   dpkg-deb -x "$deb" "$root"
   for xml in "$root"/usr/share/metainfo/*.xml; do

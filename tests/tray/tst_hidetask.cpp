@@ -13,12 +13,14 @@
 #include <QCursor>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 #include <vector>
@@ -319,6 +321,16 @@ private slots:
                                << true << false;
         QTest::newRow("emoji, other") << 1 << QByteArray("key\U0001F511") << QByteArray("key\U0001F512") << false
                                       << 1 << false << true;
+        // Past 1023 bytes the stored text is cut between characters; the
+        // entry is cut the same way.
+        QByteArray ya;
+        for (int i = 0; i < 512; ++i)
+            ya += "\u044f";
+        QTest::newRow("512 Cyrillic letters") << 1 << ya << ya << false << 1 << true << false;
+        QTest::newRow("511 Cyrillic letters and another") << 1 << ya << ya.left(1022) + "x" << false << 1
+                                                          << false << true;
+        const QByteArray keyAcross = QByteArray(1021, 'k') + "\U0001F511";
+        QTest::newRow("emoji across the cut") << 1 << keyAcross << keyAcross << false << 1 << true << false;
         QTest::newRow("Latin-1 accents") << 1 << QByteArray("p\u00e4ssw\u00f6rd") << QByteArray("P\u00e4SSW\u00f6RD")
                                          << false << 1 << true << false;
         QTest::newRow("Latin-1 accents, other case") << 1 << QByteArray("p\u00e4ssw\u00f6rd")
@@ -630,6 +642,25 @@ private slots:
         QCOMPARE(dialog.Password(), QByteArray("Ab\u00e9"));
     }
 
+    // The real "Invalid Password" box: its text is no wider than its
+    // caption, and it must still be wide enough to show the caption whole.
+    void invalidPasswordBoxFitsItsCaption()
+    {
+        SetMessageBoxHandler({});
+        int width = 0;
+        QTimer::singleShot(0, this, [&width] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* box = qobject_cast<QMessageBox*>(w);
+                if (box && box->isVisible()) {
+                    width = box->width();
+                    box->accept();
+                }
+            }
+        });
+        ShowMessageBox(nullptr, "Invalid Password", "Invalid Password");
+        QVERIFY(width >= MessageBoxTitleWidth(QStringLiteral("Invalid Password")));
+    }
+
     void placeFormOver_data()
     {
         QTest::addColumn<QRect>("parent");
@@ -661,6 +692,49 @@ private slots:
         QCOMPARE(placed.size(), child);
     }
 
+    // A window frame of 283 x 290 against screens' available areas: left
+    // where it lies wholly on one, else moved the least distance onto the
+    // nearest. Screens are 1280 x 768 (with a 24-pixel panel at the top
+    // where said), a 1920 x 1080 one to its right or left, and the small one
+    // at scale 2 (640 x 384 logical pixels).
+    void keepRectOnScreens_data()
+    {
+        QTest::addColumn<QPoint>("place");
+        QTest::addColumn<QList<QRect>>("areas");
+        QTest::addColumn<QPoint>("expected");
+        const QRect small(0, 0, 1280, 768);
+        const QRect panel(0, 24, 1280, 744);
+        const QRect right(1280, 0, 1920, 1080);
+        const QRect left(-1920, 0, 1920, 1080);
+        QTest::newRow("on the screen") << QPoint(100, 100) << QList<QRect>{small} << QPoint(100, 100);
+        QTest::newRow("touching every edge") << QPoint(997, 478) << QList<QRect>{small} << QPoint(997, 478);
+        QTest::newRow("off the right") << QPoint(1700, 300) << QList<QRect>{small} << QPoint(997, 300);
+        QTest::newRow("above and left") << QPoint(-300, -200) << QList<QRect>{small} << QPoint(0, 0);
+        QTest::newRow("below") << QPoint(40, 700) << QList<QRect>{small} << QPoint(40, 478);
+        QTest::newRow("under the panel") << QPoint(10, 0) << QList<QRect>{panel} << QPoint(10, 24);
+        QTest::newRow("on the second screen") << QPoint(1300, 700) << QList<QRect>{small, right} << QPoint(1300, 700);
+        QTest::newRow("across two, nearer the right") << QPoint(1200, 100) << QList<QRect>{small, right}
+                                                      << QPoint(1280, 100);
+        QTest::newRow("across two, nearer the left") << QPoint(1100, 100) << QList<QRect>{small, right}
+                                                     << QPoint(997, 100);
+        QTest::newRow("beyond the second") << QPoint(3300, 900) << QList<QRect>{small, right} << QPoint(2917, 790);
+        QTest::newRow("negative screen") << QPoint(-2000, 50) << QList<QRect>{small, left} << QPoint(-1920, 50);
+        QTest::newRow("below the shorter, beside the taller") << QPoint(-400, 900) << QList<QRect>{small, left}
+                                                              << QPoint(-400, 790);
+        QTest::newRow("scale 2, the default place") << QPoint(320, 192) << QList<QRect>{QRect(0, 0, 640, 384)}
+                                                    << QPoint(320, 94);
+        QTest::newRow("taller than the screen") << QPoint(50, 100) << QList<QRect>{QRect(0, 0, 640, 200)}
+                                                << QPoint(50, 0);
+        QTest::newRow("no screen") << QPoint(-5000, 5000) << QList<QRect>{} << QPoint(-5000, 5000);
+    }
+
+    void keepRectOnScreens()
+    {
+        QFETCH(QPoint, place);
+        QFETCH(QList<QRect>, areas);
+        QFETCH(QPoint, expected);
+        QCOMPARE(KeepRectOnScreens(QRect(place, QSize(283, 290)), areas), expected);
+    }
 };
 
 QTEST_MAIN(TestHidetask)
