@@ -272,6 +272,17 @@ private slots:
         QVERIFY(!IsTrayManagerAnnouncement(nullptr, Manager, {TrayS0}));
     }
 
+    void trayManagerWindowDestroyed()
+    {
+        quint8 ev[32] = {17, 0, 1, 0, 0x11, 0, 0x40, 0, 0x22, 0, 0x40, 0}; // event window, window
+        QCOMPARE(X11DestroyedWindow(ev), quint32(0x400022));
+        ev[0] = 17 | 0x80; // sent by a client
+        QCOMPARE(X11DestroyedWindow(ev), quint32(0x400022));
+        ev[0] = 18; // unmap
+        QCOMPARE(X11DestroyedWindow(ev), quint32(0));
+        QCOMPARE(X11DestroyedWindow(nullptr), quint32(0));
+    }
+
     void statusNotifierPixelsAlphaFirstBigEndian()
     {
         QImage image(2, 2, QImage::Format_ARGB32);
