@@ -24,11 +24,11 @@
 
 namespace {
 
-const char* const Names[] = {"type",        "label",    "enabled",          "visible",     "icon-name",
-                             "icon-data",   "shortcut", "toggle-type",      "toggle-state", "children-display",
-                             "disposition", "accessible-desc", "x-vendor", "", "Label", "colour"};
+// The first MostProperties are those the protocol defines: no item has more.
+const char* const Names[] = {"type", "label", "enabled", "visible", "icon-name", "icon-data", "shortcut",
+                             "toggle-type", "toggle-state", "children-display", "disposition",
+                             "accessible-desc", "x-vendor", "", "Label", "colour"};
 constexpr int NameCount = int(sizeof Names / sizeof Names[0]);
-// Properties the protocol defines: no item has more.
 constexpr int MostProperties = 12;
 
 struct TSetup
@@ -121,6 +121,8 @@ void EditMenu(TSetup& s, TFuzzInput& in)
     }
 }
 
+// The reply to a call, which must come: a reply or an error of our own,
+// never a call left to time out.
 QDBusMessage Call(TSetup& s, const char* method, const QVariantList& args)
 {
     QDBusMessage call = QDBusMessage::createMethodCall(QString(), QStringLiteral("/MenuBar"),
@@ -128,16 +130,12 @@ QDBusMessage Call(TSetup& s, const char* method, const QVariantList& args)
                                                        QLatin1String(method));
     call.setArguments(args);
     const QDBusMessage reply = s.Peer.Call(call);
-    // Answered, by a reply or an error of our own, never left to time out.
     FUZZ_CHECK(reply.type() == QDBusMessage::ReplyMessage || reply.type() == QDBusMessage::ErrorMessage);
     FUZZ_CHECK(!reply.errorName().endsWith(QLatin1String("NoReply")));
     return reply;
 }
 
-bool IsError(const QDBusMessage& reply)
-{
-    return reply.type() == QDBusMessage::ErrorMessage;
-}
+bool IsError(const QDBusMessage& reply) { return reply.type() == QDBusMessage::ErrorMessage; }
 
 void CheckLayout(const TDBusMenuLayoutItem& item, const QSet<int>& known, int depth)
 {
@@ -189,7 +187,6 @@ void AskMenu(TSetup& s, TFuzzInput& in)
         const int id = PickId(s, in);
         const int name = in.Byte() % NameCount;
         const QDBusMessage reply = Call(s, "GetProperty", {id, QString::fromLatin1(Names[name])});
-        // The first names are those the protocol defines.
         FUZZ_CHECK(IsError(reply) == (!known.contains(id) || name >= MostProperties));
         if (!IsError(reply))
             FUZZ_CHECK(reply.arguments().value(0).value<QDBusVariant>().variant().isValid());

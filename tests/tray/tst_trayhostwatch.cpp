@@ -72,9 +72,9 @@ private:
     QEvent::Type FType;
 };
 
-// A host's calls against a menu of "Open", a separator and "Quit". Ids in
-// calls and answers are written as places: 1 to 3 for the entries, 0 for the
-// menu, anything else for an id the menu does not have.
+// A host's calls to a published menu of "Open", a separator and "Quit". Ids
+// in calls and answers are written as places: 1 to 3 the entries, 0 the
+// menu, any other number an id the menu does not have.
 class TMenuHost
 {
 public:
@@ -90,36 +90,42 @@ public:
 
     bool Ready() const { return FPeer.Ready() && !FExporter.Path().isEmpty(); }
 
-    // The answer to method with args: "error", "no reply", or for a reply the
-    // ids it names (places), the property's value, or "ok".
-    QString Ask(const QString& method, const QVariantList& args)
+    // "error", "no reply", or for a reply the places it names, the value it
+    // gives, or "ok".
+    QString Ask(const QString& method, QVariantList args)
     {
+        for (QVariant& arg : args) {
+            if (arg.metaType() == QMetaType::fromType<int>()) {
+                arg = Id(arg.toInt());
+            } else if (arg.metaType() == QMetaType::fromType<QList<int>>()) {
+                QList<int> ids = arg.value<QList<int>>();
+                for (int& id : ids)
+                    id = Id(id);
+                arg = QVariant::fromValue(ids);
+            }
+        }
         QDBusMessage call = QDBusMessage::createMethodCall(QString(), QStringLiteral("/MenuBar"),
                                                            QStringLiteral("com.canonical.dbusmenu"), method);
-        QVariantList wire;
-        for (const QVariant& arg : args)
-            wire.append(Ids(arg));
-        call.setArguments(wire);
+        call.setArguments(args);
         const QDBusMessage reply = FPeer.Call(call);
         if (reply.type() == QDBusMessage::ErrorMessage)
-            return reply.errorName().endsWith(QLatin1String("NoReply")) ? QStringLiteral("no reply")
-                                                                       : QStringLiteral("error");
-        const QVariantList out = reply.arguments();
-        if (method == QLatin1String("GetGroupProperties")) {
-            QStringList places;
-            for (const TDBusMenuItem& item : qdbus_cast<QList<TDBusMenuItem>>(out.value(0)))
-                places.append(QString::number(Place(item.Id)));
-            return places.join(QLatin1Char(','));
-        }
+            return reply.errorName().endsWith(QLatin1String("NoReply")) ? "no reply" : "error";
+        const QVariant out = reply.arguments().value(method == QLatin1String("AboutToShowGroup") ? 1 : 0);
+        QList<int> ids;
         if (method == QLatin1String("GetProperty"))
-            return out.value(0).value<QDBusVariant>().variant().toString();
-        if (method == QLatin1String("AboutToShowGroup")) {
-            QStringList places;
-            for (int id : qdbus_cast<QList<int>>(out.value(1)))
-                places.append(QString::number(Place(id)));
-            return places.join(QLatin1Char(','));
+            return out.value<QDBusVariant>().variant().toString();
+        if (method == QLatin1String("GetGroupProperties")) {
+            for (const TDBusMenuItem& item : qdbus_cast<QList<TDBusMenuItem>>(out))
+                ids.append(item.Id);
+        } else if (method == QLatin1String("AboutToShowGroup")) {
+            ids = qdbus_cast<QList<int>>(out);
+        } else {
+            return QStringLiteral("ok");
         }
-        return QStringLiteral("ok");
+        QStringList places;
+        for (int id : std::as_const(ids))
+            places.append(QString::number(Place(id)));
+        return places.join(QLatin1Char(','));
     }
 
 private:
@@ -135,39 +141,11 @@ private:
         }
         return id;
     }
-    // An argument with its places turned into ids.
-    QVariant Ids(const QVariant& arg) const
-    {
-        if (arg.metaType() == QMetaType::fromType<int>() && arg.toInt() >= 1 && arg.toInt() <= 3)
-            return Id(arg.toInt());
-        if (arg.metaType() == QMetaType::fromType<QList<int>>()) {
-            QList<int> ids = arg.value<QList<int>>();
-            for (int& id : ids)
-                id = Id(id);
-            return QVariant::fromValue(ids);
-        }
-        if (arg.metaType() == QMetaType::fromType<QList<TDBusMenuEvent>>()) {
-            QList<TDBusMenuEvent> events = arg.value<QList<TDBusMenuEvent>>();
-            for (TDBusMenuEvent& event : events)
-                event.Id = Id(event.Id);
-            return QVariant::fromValue(events);
-        }
-        return arg;
-    }
 
     TDBusPeer FPeer;
     QMenu FMenu;
     TDBusMenuExporter FExporter;
 };
-
-QVariant EventList(int place)
-{
-    TDBusMenuEvent event;
-    event.Id = place;
-    event.EventId = QStringLiteral("clicked");
-    event.Data = QDBusVariant(0);
-    return QVariant::fromValue(QList<TDBusMenuEvent>{event});
-}
 
 constexpr quint32 Manager = 300;
 constexpr quint32 TrayS0 = 301;
@@ -365,7 +343,12 @@ private slots:
         QTest::newRow("property of an unknown id") << "GetProperty" << QVariantList{777, "label"} << "error";
         QTest::newRow("layout under an unknown id") << "GetLayout" << QVariantList{777, -1, none} << "error";
         QTest::newRow("event on an unknown id") << "Event" << QVariantList{777, "clicked", data, 0u} << "error";
-        QTest::newRow("events on no known id") << "EventGroup" << QVariantList{EventList(777)} << "error";
+        TDBusMenuEvent unknown;
+        unknown.Id = 777;
+        unknown.EventId = QStringLiteral("clicked");
+        unknown.Data = QDBusVariant(0);
+        QTest::newRow("events on no known id")
+            << "EventGroup" << QVariantList{QVariant::fromValue(QList<TDBusMenuEvent>{unknown})} << "error";
         QTest::newRow("about to show an unknown id") << "AboutToShow" << QVariantList{777} << "error";
         QTest::newRow("about to show a group: unknown ids come back")
             << "AboutToShowGroup" << QVariantList{QVariant::fromValue(QList<int>{1, 777, 0})} << "777";
