@@ -167,9 +167,9 @@ bool TSystemTrayHost::Remove(const TNotifyIconData&)
     return true;
 }
 
-void TSystemTrayHost::SetAreaLostHandler(std::function<void()> lost)
+void TSystemTrayHost::SetAreaLostHandler(const std::function<void()>& lost)
 {
-    FAreaLost = std::move(lost);
+    FAreaLost = lost;
     if (!FAreaLost || FWatchingArea || !QCoreApplication::instance())
         return;
     FWatchingArea = true;

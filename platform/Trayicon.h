@@ -89,10 +89,11 @@ public:
     virtual bool Add(const TNotifyIconData& data) = 0;
     // Takes the icon out of the notification area.
     virtual bool Remove(const TNotifyIconData& data) = 0;
-    // lost is called, from the event loop, whenever the notification area
-    // may have gone away; AreaAvailable() tells whether one is left. An
-    // empty function stops the calls. Hosts that cannot tell never call it.
-    virtual void SetAreaLostHandler(std::function<void()> lost) { Q_UNUSED(lost); }
+    // The function given is called, from the event loop, whenever the
+    // notification area may have gone away; AreaAvailable() tells whether one
+    // is left. An empty function stops the calls. Hosts that cannot tell
+    // never call it.
+    virtual void SetAreaLostHandler(const std::function<void()>& /*lost*/) {}
 };
 
 // The real host. Where a StatusNotifier watcher is on the session bus (KDE,
@@ -116,7 +117,7 @@ public:
     bool AreaAvailable() override;
     bool Add(const TNotifyIconData& data) override;
     bool Remove(const TNotifyIconData& data) override;
-    void SetAreaLostHandler(std::function<void()> lost) override;
+    void SetAreaLostHandler(const std::function<void()>& lost) override;
 
 private:
     void IconActivated(QSystemTrayIcon::ActivationReason reason);

@@ -59,7 +59,7 @@ public:
         ++FState->Removes;
         return true;
     }
-    void SetAreaLostHandler(std::function<void()> lost) override { FState->Lost = std::move(lost); }
+    void SetAreaLostHandler(const std::function<void()>& lost) override { FState->Lost = lost; }
 
 private:
     std::shared_ptr<THostState> FState;
