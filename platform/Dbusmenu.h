@@ -9,8 +9,10 @@
 // before a change can only reach the action it showed, or none.
 //
 // Any program on the bus may call the menu: every call is answered (an id
-// the menu does not have gets an error), and no answer is larger than the
-// menu, whatever the call asks for.
+// the menu does not have gets an error), no answer holds more items than the
+// menu has, and the ids an answer lists as unknown are never more than the
+// call named.
+//
 // When the host reports an entry clicked, its action is triggered once control
 // is back in the event loop: the action may take the icon (and this menu) off
 // the bus, which must not happen inside the host's call.
