@@ -151,13 +151,21 @@ THideOnTaskbar::THideOnTaskbar(std::unique_ptr<TTrayIconHost> host)
                   RemoveIcon();
           },
           [this](QWidget*) { RestoredFromTaskbar(); }))
+    , FAreaGrace(std::make_unique<QTimer>())
 {
+    FAreaGrace->setSingleShot(true);
+    FAreaGrace->setInterval(HideTaskAreaGraceMs);
+    FAreaGrace->callOnTimeout([this] { EndAreaGrace(); });
+    if (FHost)
+        FHost->SetAreaLostHandler([this] { AreaLost(); });
 }
 
 THideOnTaskbar::~THideOnTaskbar()
 {
     if (FIconAdded && FHost)
         RemoveIcon();
+    if (FHost)
+        FHost->SetAreaLostHandler({});
     FMinimisedWatch->Clear();
 }
 
@@ -183,8 +191,10 @@ void THideOnTaskbar::SetDialogRunner(std::function<int(TFormRestore&)> runner)
 
 TTrayIconHost& THideOnTaskbar::Host()
 {
-    if (!FHost)
+    if (!FHost) {
         FHost = std::make_unique<TSystemTrayHost>();
+        FHost->SetAreaLostHandler([this] { AreaLost(); });
+    }
     return *FHost;
 }
 
@@ -361,6 +371,41 @@ void THideOnTaskbar::RestoredFromTaskbar()
 {
     if (FHidden && FMinimisedInstead)
         RequestRestore();
+}
+
+void THideOnTaskbar::AreaLost()
+{
+    // Only forms hidden in the area depend on it. Every loss starts the
+    // period anew: a panel may come and go more than once while restarting.
+    if (FHidden && !FMinimisedInstead)
+        FAreaGrace->start();
+}
+
+bool THideOnTaskbar::AreaGraceRunning() const
+{
+    return FAreaGrace->isActive();
+}
+
+void THideOnTaskbar::EndAreaGrace()
+{
+    FAreaGrace->stop();
+    if (!FHidden || FMinimisedInstead || Host().AreaAvailable())
+        return;
+    // The password dialog is up and answers for itself; look again later.
+    if (FRestoreBusy) {
+        FAreaGrace->start();
+        return;
+    }
+    // Nothing shows the icon any more. A later area gets no icon either:
+    // the forms are within reach by then.
+    if (FIconAdded)
+        RemoveIcon();
+    if (WindowSystemTraits().ReliableMinimise) {
+        FMinimisedInstead = true;
+        ConcealRecordedForms();
+    } else {
+        RestoreNow();
+    }
 }
 
 void THideOnTaskbar::RequestRestore()

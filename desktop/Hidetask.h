@@ -18,6 +18,12 @@
 // cannot be relied on to minimise either (Wayland), a hide leaves the forms
 // shown and usable; CanHide() tells beforehand.
 //
+// A notification area can also go away while the forms are hidden in it (the
+// panel ends). If none is there again HideTaskAreaGraceMs later, the forms
+// are handled as a hide without an area would have handled them: minimised,
+// or where that cannot be relied on, shown again. A panel that restarts in
+// that time gets the icon back, and the forms stay hidden.
+//
 // While hidden the object keeps the application running: closing the last
 // visible window (a message box, say) does not end it. Ending the program
 // from the hidden state therefore takes an explicit QCoreApplication::quit().
@@ -35,6 +41,7 @@
 #include <memory>
 
 class QEventLoopLocker;
+class QTimer;
 class TFormRestore;
 class THideTaskWatch;
 
@@ -46,6 +53,10 @@ inline constexpr const char* HideTaskUsePasswordName = "hidetask_usepassword";
 constexpr int HideTaskPasswordSize = 1024;
 // Most forms one hide records.
 constexpr int HideTaskMaxForms = 256;
+// How long a notification area that went away while the forms were hidden
+// in it has to come back (a panel restarting) before the forms are brought
+// within reach another way.
+constexpr int HideTaskAreaGraceMs = 5000;
 
 // Whether an entered password matches the stored one, both UTF-8 (so any
 // text compares as it is): the letters a to z match either case, every other
@@ -94,6 +105,10 @@ public:
     // dialog (returns ModalResultOk or ModalResultCancel).
     void SetSleep(std::function<void(unsigned ms)> sleep);
     void SetDialogRunner(std::function<int(TFormRestore& dialog)> runner);
+    // Whether the grace period after the notification area went away is
+    // running, and the end of it, as its timer calls it.
+    bool AreaGraceRunning() const;
+    void EndAreaGrace();
 
 private:
     bool AddIcon();
@@ -105,6 +120,7 @@ private:
     void RestoreNow();
     void LoadHideSettings();
     void RestoredFromTaskbar();
+    void AreaLost();
     TTrayIconHost& Host();
 
     TNotifyIconData FNotifyData;
@@ -122,4 +138,5 @@ private:
     std::function<int(TFormRestore&)> FRunDialog;
     std::unique_ptr<THideTaskWatch> FMinimisedWatch;
     std::unique_ptr<QEventLoopLocker> FKeepRunning; // held while hidden
+    std::unique_ptr<QTimer> FAreaGrace;
 };

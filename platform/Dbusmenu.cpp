@@ -1,6 +1,7 @@
 #include "Dbusmenu.h"
 
 #include <QAction>
+#include <QActionEvent>
 #include <QCoreApplication>
 #include <QDBusAbstractAdaptor>
 #include <QDBusArgument>
@@ -22,6 +23,7 @@ void RegisterTypes()
         qDBusRegisterMetaType<QList<TDBusMenuItemKeys>>();
         qDBusRegisterMetaType<TDBusMenuEvent>();
         qDBusRegisterMetaType<QList<TDBusMenuEvent>>();
+        qDBusRegisterMetaType<QList<QStringList>>();
         return true;
     }();
     Q_UNUSED(done);
@@ -87,6 +89,27 @@ QVariantMap ActionProperties(const QAction* action)
 QVariantMap RootProperties()
 {
     return {{QStringLiteral("children-display"), QStringLiteral("submenu")}};
+}
+
+// Every property the protocol defines, with the value an item that leaves it
+// out has.
+const QVariantMap& PropertyDefaults()
+{
+    static const QVariantMap defaults = {
+        {QStringLiteral("type"), QStringLiteral("standard")},
+        {QStringLiteral("label"), QString()},
+        {QStringLiteral("enabled"), true},
+        {QStringLiteral("visible"), true},
+        {QStringLiteral("icon-name"), QString()},
+        {QStringLiteral("icon-data"), QByteArray()},
+        {QStringLiteral("shortcut"), QVariant::fromValue(QList<QStringList>())},
+        {QStringLiteral("toggle-type"), QString()},
+        {QStringLiteral("toggle-state"), -1},
+        {QStringLiteral("children-display"), QString()},
+        {QStringLiteral("disposition"), QStringLiteral("normal")},
+        {QStringLiteral("accessible-desc"), QString()},
+    };
+    return defaults;
 }
 
 } // namespace
@@ -169,7 +192,8 @@ const QDBusArgument& operator>>(const QDBusArgument& arg, TDBusMenuEvent& event)
     return arg;
 }
 
-// The com.canonical.dbusmenu interface of one exporter.
+// The com.canonical.dbusmenu interface of one exporter. Whatever the caller
+// sends, the answer is an error or a reply no larger than the menu.
 class TDBusMenuAdaptor : public QDBusAbstractAdaptor
 {
     Q_OBJECT
@@ -200,32 +224,34 @@ public slots:
     uint GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames,
                    TDBusMenuLayoutItem& layout)
     {
+        if (!FExporter->HasItem(parentId)) {
+            FExporter->Refuse(NoItem(parentId));
+            return 0;
+        }
         layout = FExporter->Layout(parentId, recursionDepth, propertyNames);
         return FExporter->Revision();
     }
 
     QList<TDBusMenuItem> GetGroupProperties(const QList<int>& ids, const QStringList& propertyNames)
     {
-        QList<TDBusMenuItem> items;
-        for (int id : ids) {
-            TDBusMenuItem item;
-            item.Id = id;
-            if (FExporter->ItemProperties(id, propertyNames, item.Properties))
-                items.append(item);
-        }
-        return items;
+        return FExporter->GroupProperties(ids, propertyNames);
     }
 
     QDBusVariant GetProperty(int id, const QString& name)
     {
-        QVariantMap properties;
-        FExporter->ItemProperties(id, {name}, properties);
-        return QDBusVariant(properties.value(name));
+        QVariant value;
+        if (!FExporter->HasItem(id))
+            FExporter->Refuse(NoItem(id));
+        else if (!FExporter->Property(id, name, value))
+            FExporter->Refuse(QStringLiteral("No menu item property \"%1\"").arg(name.left(64)));
+        // Never an empty variant: Qt cannot send one, and would send nothing.
+        return QDBusVariant(value.isValid() ? value : QVariant(QString()));
     }
 
     void Event(int id, const QString& eventId, const QDBusVariant&, uint)
     {
-        FExporter->Event(id, eventId);
+        if (!FExporter->Event(id, eventId))
+            FExporter->Refuse(NoItem(id));
     }
 
     QList<int> EventGroup(const QList<TDBusMenuEvent>& events)
@@ -235,14 +261,25 @@ public slots:
             if (!FExporter->Event(event.Id, event.EventId))
                 unknown.append(event.Id);
         }
+        if (!events.isEmpty() && unknown.size() == events.size())
+            FExporter->Refuse(QStringLiteral("None of the menu items exists"));
         return unknown;
     }
 
-    bool AboutToShow(int) { return false; }
+    bool AboutToShow(int id)
+    {
+        if (!FExporter->HasItem(id))
+            FExporter->Refuse(NoItem(id));
+        return false;
+    }
 
-    QList<int> AboutToShowGroup(const QList<int>&, QList<int>& idErrors)
+    QList<int> AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors)
     {
         idErrors.clear();
+        for (int id : ids) {
+            if (!FExporter->HasItem(id))
+                idErrors.append(id);
+        }
         return {};
     }
 
@@ -253,8 +290,27 @@ signals:
     void ItemActivationRequested(int id, uint timestamp);
 
 private:
+    static QString NoItem(int id) { return QStringLiteral("No menu item %1").arg(id); }
+
     TDBusMenuExporter* FExporter;
 };
+
+namespace {
+
+// Ids of entries, for the whole run: an id is never given twice, whichever
+// exporter asks.
+int NewEntryId()
+{
+    static int last = 0;
+    return ++last;
+}
+
+bool Clickable(const QAction* action)
+{
+    return action && !action->isSeparator() && action->isEnabled() && action->isVisible();
+}
+
+} // namespace
 
 TDBusMenuExporter::TDBusMenuExporter(QObject* parent) : QObject(parent)
 {
@@ -276,33 +332,80 @@ void TDBusMenuExporter::SetMenu(QMenu* menu)
     FMenu = menu;
     if (FMenu)
         FMenu->installEventFilter(this);
+    TakeInventory();
+    Announce();
+}
+
+void TDBusMenuExporter::Announce()
+{
     emit LayoutChanged(++FRevision, 0);
+}
+
+void TDBusMenuExporter::TakeInventory()
+{
+    QHash<int, TEntry> entries;
+    QHash<const QAction*, int> ids;
+    const QList<QAction*> actions = FMenu ? FMenu->actions() : QList<QAction*>();
+    for (QAction* action : actions) {
+        // The pointer alone could be a new action where an old one was freed.
+        int id = FIds.value(action);
+        const auto old = FEntries.constFind(id);
+        if (id == 0 || old == FEntries.constEnd() || old->Action != action)
+            id = NewEntryId();
+        entries.insert(id, {action, ActionProperties(action)});
+        ids.insert(action, id);
+    }
+    FEntries = entries;
+    FIds = ids;
 }
 
 bool TDBusMenuExporter::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == FMenu) {
-        switch (event->type()) {
-        case QEvent::ActionAdded:
-        case QEvent::ActionChanged:
-        case QEvent::ActionRemoved:
-            emit LayoutChanged(++FRevision, 0);
-            break;
-        default:
-            break;
+    if (watched != FMenu)
+        return false;
+    switch (event->type()) {
+    case QEvent::ActionAdded:
+    case QEvent::ActionRemoved:
+        TakeInventory();
+        Announce();
+        break;
+    case QEvent::ActionChanged: {
+        // Only what the host is shown counts: a new tooltip or shortcut
+        // changes nothing there.
+        const QAction* action = static_cast<QActionEvent*>(event)->action();
+        const auto entry = FEntries.find(FIds.value(action));
+        if (entry == FEntries.end() || entry->Action != action) {
+            TakeInventory();
+            Announce();
+        } else {
+            QVariantMap now = ActionProperties(action);
+            if (now != entry->Exported) {
+                entry->Exported = std::move(now);
+                Announce();
+            }
         }
+        break;
+    }
+    default:
+        break;
     }
     return false;
 }
 
 bool TDBusMenuExporter::Publish(const QString& path)
 {
+    return Publish(path, QDBusConnection::sessionBus());
+}
+
+bool TDBusMenuExporter::Publish(const QString& path, const QDBusConnection& bus)
+{
     if (!FPath.isEmpty())
-        return FPath == path;
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected() || !bus.registerObject(path, this, QDBusConnection::ExportAdaptors))
+        return FPath == path && FBusName == bus.name();
+    QDBusConnection connection(bus);
+    if (!connection.isConnected() || !connection.registerObject(path, this, QDBusConnection::ExportAdaptors))
         return false;
     FPath = path;
+    FBusName = connection.name();
     return true;
 }
 
@@ -310,14 +413,34 @@ void TDBusMenuExporter::Unpublish()
 {
     if (FPath.isEmpty())
         return;
-    QDBusConnection::sessionBus().unregisterObject(FPath);
+    QDBusConnection(FBusName).unregisterObject(FPath);
     FPath.clear();
+    FBusName.clear();
+}
+
+void TDBusMenuExporter::Refuse(const QString& message) const
+{
+    if (calledFromDBus())
+        sendErrorReply(QDBusError::InvalidArgs, message);
 }
 
 QAction* TDBusMenuExporter::Entry(int id) const
 {
-    const QList<QAction*> actions = FMenu ? FMenu->actions() : QList<QAction*>();
-    return id > 0 && id <= actions.size() ? actions.at(id - 1) : nullptr;
+    if (id == 0 || !FMenu)
+        return nullptr;
+    const auto entry = FEntries.constFind(id);
+    return entry == FEntries.constEnd() ? nullptr : entry->Action.data();
+}
+
+int TDBusMenuExporter::IdOf(const QAction* action) const
+{
+    const int id = FIds.value(action);
+    return Entry(id) == action ? id : 0;
+}
+
+bool TDBusMenuExporter::HasItem(int id) const
+{
+    return id == 0 || Entry(id) != nullptr;
 }
 
 TDBusMenuLayoutItem TDBusMenuExporter::Layout(int parentId, int depth, const QStringList& names) const
@@ -334,13 +457,47 @@ TDBusMenuLayoutItem TDBusMenuExporter::Layout(int parentId, int depth, const QSt
     if (depth == 0 || !FMenu)
         return item;
     const QList<QAction*> actions = FMenu->actions();
-    for (int i = 0; i < actions.size(); ++i) {
+    for (const QAction* action : actions) {
         TDBusMenuLayoutItem child;
-        child.Id = i + 1;
-        child.Properties = Filtered(ActionProperties(actions.at(i)), names);
+        child.Id = IdOf(action);
+        if (child.Id == 0)
+            continue; // not taken in yet: nothing a host could act on
+        child.Properties = Filtered(ActionProperties(action), names);
         item.Children.append(child);
     }
     return item;
+}
+
+QList<TDBusMenuItem> TDBusMenuExporter::GroupProperties(const QList<int>& ids, const QStringList& names) const
+{
+    QList<int> wanted;
+    if (ids.isEmpty()) {
+        wanted.append(0);
+        const QList<QAction*> actions = FMenu ? FMenu->actions() : QList<QAction*>();
+        for (const QAction* action : actions) {
+            if (const int id = IdOf(action))
+                wanted.append(id);
+        }
+    } else {
+        // Each known id once: the set never grows past the menu, however
+        // often a call names an id.
+        QSet<int> seen;
+        for (int id : ids) {
+            if (!seen.contains(id) && HasItem(id)) {
+                seen.insert(id);
+                wanted.append(id);
+            }
+        }
+    }
+    QList<TDBusMenuItem> items;
+    items.reserve(wanted.size());
+    for (int id : std::as_const(wanted)) {
+        TDBusMenuItem item;
+        item.Id = id;
+        ItemProperties(id, names, item.Properties);
+        items.append(item);
+    }
+    return items;
 }
 
 bool TDBusMenuExporter::ItemProperties(int id, const QStringList& names, QVariantMap& properties) const
@@ -356,6 +513,17 @@ bool TDBusMenuExporter::ItemProperties(int id, const QStringList& names, QVarian
     return true;
 }
 
+bool TDBusMenuExporter::Property(int id, const QString& name, QVariant& value) const
+{
+    const QVariantMap& defaults = PropertyDefaults();
+    const auto fallback = defaults.constFind(name);
+    QVariantMap properties;
+    if (fallback == defaults.constEnd() || !ItemProperties(id, {name}, properties))
+        return false;
+    value = properties.value(name, *fallback);
+    return true;
+}
+
 bool TDBusMenuExporter::Event(int id, const QString& eventId)
 {
     if (id == 0)
@@ -363,14 +531,18 @@ bool TDBusMenuExporter::Event(int id, const QString& eventId)
     QAction* action = Entry(id);
     if (!action)
         return false;
-    if (eventId == QLatin1String("clicked") && !action->isSeparator() && action->isEnabled()
-        && action->isVisible()) {
-        QPointer<QAction> alive(action);
+    // Triggered once control is back in the event loop, and at most once per
+    // entry however many clicks a caller sends before then.
+    if (eventId == QLatin1String("clicked") && Clickable(action) && !FClicksPending.contains(id)) {
+        FClicksPending.insert(id);
         QMetaObject::invokeMethod(
             this,
-            [alive] {
-                if (alive)
-                    alive->trigger();
+            [this, id] {
+                FClicksPending.remove(id);
+                // Still the same entry, and still something to click.
+                QAction* now = Entry(id);
+                if (Clickable(now))
+                    now->trigger();
             },
             Qt::QueuedConnection);
     }

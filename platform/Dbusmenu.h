@@ -4,16 +4,28 @@
 // extension, waybar, ...) read an icon's menu and draw it themselves.
 //
 // The items are the actions of one QMenu, in order: a separator, or an entry
-// with its text, enabled, visible and check state. Item 0 is the menu itself.
+// with its text, enabled, visible and check state. Item 0 is the menu itself;
+// an entry's id stays with its action, so a host acting on a layout it read
+// before a change can only reach the action it showed, or none.
+//
+// Any program on the bus may call the menu: every call is answered (an id
+// the menu does not have gets an error), no answer holds more items than the
+// menu has, and the ids an answer lists as unknown are never more than the
+// call named.
+//
 // When the host reports an entry clicked, its action is triggered once control
 // is back in the event loop: the action may take the icon (and this menu) off
 // the bus, which must not happen inside the host's call.
+#include <QDBusConnection>
+#include <QDBusContext>
 #include <QDBusVariant>
+#include <QHash>
 #include <QList>
 #include <QMenu>
 #include <QMetaType>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
@@ -65,7 +77,7 @@ const QDBusArgument& operator>>(const QDBusArgument& arg, TDBusMenuItemKeys& key
 QDBusArgument& operator<<(QDBusArgument& arg, const TDBusMenuEvent& event);
 const QDBusArgument& operator>>(const QDBusArgument& arg, TDBusMenuEvent& event);
 
-class TDBusMenuExporter : public QObject
+class TDBusMenuExporter : public QObject, protected QDBusContext
 {
     Q_OBJECT
 public:
@@ -76,18 +88,37 @@ public:
     void SetMenu(QMenu* menu);
     QMenu* Menu() const { return FMenu.data(); }
 
-    // Puts the menu on the session bus at path (once), or takes it off.
+    // Puts the menu at path on the session bus, or on bus (once), or takes it
+    // off.
     bool Publish(const QString& path);
+    bool Publish(const QString& path, const QDBusConnection& bus);
     void Unpublish();
     QString Path() const { return FPath; }
 
     // What the host asks, answered from the menu as it is now. The revision
-    // grows with every change of the menu.
+    // grows with every change the host can see.
     uint Revision() const { return FRevision; }
+    // The id of an entry's action: given when the action joins the menu,
+    // kept while it stays there, never given to another action in this run.
+    // 0 for an action the menu does not have.
+    int IdOf(const QAction* action) const;
+    // Whether id is the menu itself (0) or one of its entries.
+    bool HasItem(int id) const;
+    // Item parentId and, to the depth asked for, its children; only the
+    // properties named (all for an empty list). An id the menu does not have
+    // gives an empty item.
     TDBusMenuLayoutItem Layout(int parentId, int depth, const QStringList& names) const;
-    // Properties of item id, only those named (all for an empty list); false
-    // for an id the menu does not have.
+    // The items of ids (every item for an empty list), each once, in the
+    // order first named; ids the menu does not have are left out. Never more
+    // items than the menu has, however long the list.
+    QList<TDBusMenuItem> GroupProperties(const QList<int>& ids, const QStringList& names) const;
+    // Properties of item id, only those named (all for an empty list); those
+    // at their default are left out. False for an id the menu does not have.
     bool ItemProperties(int id, const QStringList& names, QVariantMap& properties) const;
+    // One property of item id, its default when the item leaves it out.
+    // False for an id the menu does not have and for a name the protocol
+    // does not define.
+    bool Property(int id, const QString& name, QVariant& value) const;
     // The host reports an event on item id ("clicked", "hovered", "opened",
     // "closed"). False for an id the menu does not have.
     bool Event(int id, const QString& eventId);
@@ -99,11 +130,28 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // The action of entry id (the first is 1); null for the menu itself (0)
-    // and for an id the menu does not have.
+    friend class TDBusMenuAdaptor;
+
+    struct TEntry
+    {
+        QPointer<QAction> Action;
+        QVariantMap Exported; // its properties as the host last saw them
+    };
+
+    // The action of entry id; null for the menu itself (0) and for an id the
+    // menu does not have.
     QAction* Entry(int id) const;
+    // Gives the menu's actions their ids, keeping those they had.
+    void TakeInventory();
+    void Announce();
+    // Turns the D-Bus call being answered into an error reply.
+    void Refuse(const QString& message) const;
 
     QPointer<QMenu> FMenu;
     QString FPath;
+    QString FBusName;
     uint FRevision = 1;
+    QHash<int, TEntry> FEntries;
+    QHash<const QAction*, int> FIds;
+    QSet<int> FClicksPending;
 };

@@ -24,7 +24,9 @@
 namespace {
 
 constexpr const char* StatusNotifierWatcherService = "org.kde.StatusNotifierWatcher";
+constexpr const char* StatusNotifierWatcherPath = "/StatusNotifierWatcher";
 
+constexpr quint8 X11DestroyNotify = 17;
 constexpr quint8 X11ClientMessage = 33;
 constexpr quint8 X11SentEventBit = 0x80;
 
@@ -63,6 +65,20 @@ bool IsTrayManagerAnnouncement(const void* xcbEvent, quint32 managerAtom,
     if ((ev.ResponseType & ~X11SentEventBit) != X11ClientMessage || ev.Format != 32)
         return false;
     return ev.Type == managerAtom && trayAtoms.contains(ev.Data32[1]);
+}
+
+quint32 X11DestroyedWindow(const void* xcbEvent)
+{
+    if (!xcbEvent)
+        return 0;
+    // xcb_destroy_notify_event_t: type, pad, sequence, event window, window.
+    quint8 type = 0;
+    std::memcpy(&type, xcbEvent, 1);
+    if ((type & ~X11SentEventBit) != X11DestroyNotify)
+        return 0;
+    quint32 window = 0;
+    std::memcpy(&window, static_cast<const char*>(xcbEvent) + 8, sizeof window);
+    return window;
 }
 
 #ifdef TARVOLIN_HAVE_XCB
@@ -126,14 +142,16 @@ bool X11TrayManagerPresent()
 }
 
 // Watches the X11 event stream for a tray manager announcing that it owns a
-// screen's tray selection. Qt itself selects structure events on the root
-// windows (for the same announcement), so the messages arrive without any
-// change to the root windows' event masks.
+// screen's tray selection, and for the manager's window going. Qt itself
+// selects structure events on the root windows (for the announcement), so
+// the messages arrive without any change to the root windows' event masks;
+// the managers' windows are asked for their structure events here, the same
+// events Qt asks of them for its own icon.
 class TX11TrayFilter : public QAbstractNativeEventFilter
 {
 public:
     TX11TrayFilter(xcb_connection_t* connection, TTrayHostWatch* watch)
-        : FWatch(watch)
+        : FConnection(connection), FWatch(watch)
     {
         const QList<quint32> atoms = InternAtoms(connection, QList<QByteArray>{"MANAGER"} + TrayNames(connection));
         FManager = atoms.value(0);
@@ -145,16 +163,46 @@ public:
 
     bool Valid() const { return FManager != 0 && !FTrayAtoms.isEmpty(); }
 
+    // Watches the windows of the managers there are now, as the X server
+    // tells them (an announcement could name any window).
+    void WatchCurrentManagers()
+    {
+        QList<xcb_get_selection_owner_cookie_t> cookies;
+        for (quint32 atom : std::as_const(FTrayAtoms))
+            cookies.append(xcb_get_selection_owner(FConnection, atom));
+        QList<quint32> owners;
+        for (const xcb_get_selection_owner_cookie_t& cookie : std::as_const(cookies)) {
+            xcb_get_selection_owner_reply_t* reply = xcb_get_selection_owner_reply(FConnection, cookie, nullptr);
+            if (reply && reply->owner != XCB_WINDOW_NONE && !owners.contains(reply->owner)) {
+                owners.append(reply->owner);
+                if (!FManagers.contains(reply->owner)) {
+                    const quint32 mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+                    xcb_change_window_attributes(FConnection, reply->owner, XCB_CW_EVENT_MASK, &mask);
+                }
+            }
+            std::free(reply);
+        }
+        xcb_flush(FConnection);
+        FManagers = owners;
+    }
+
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override
     {
-        if (eventType == "xcb_generic_event_t" && FWatch
-            && IsTrayManagerAnnouncement(message, FManager, FTrayAtoms))
+        if (eventType != "xcb_generic_event_t" || !FWatch)
+            return false;
+        if (IsTrayManagerAnnouncement(message, FManager, FTrayAtoms)) {
+            WatchCurrentManagers();
             FWatch->HostAppeared();
+        } else if (const quint32 gone = X11DestroyedWindow(message); gone && FManagers.removeOne(gone)) {
+            FWatch->HostDisappeared();
+        }
         return false; // Qt needs the event too
     }
 
 private:
+    xcb_connection_t* FConnection;
     QPointer<TTrayHostWatch> FWatch;
+    QList<quint32> FManagers; // the managers' windows, to tell of their end
     quint32 FManager = 0;
     QList<quint32> FTrayAtoms;
 };
@@ -205,6 +253,7 @@ void TTrayHostWatch::WatchX11Tray()
     if (filter->Valid()) {
         FX11Filter = filter;
         QCoreApplication::instance()->installNativeEventFilter(filter);
+        filter->WatchCurrentManagers();
     } else {
         delete filter;
     }
@@ -217,10 +266,17 @@ void TTrayHostWatch::WatchStatusNotifier()
         return;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected()) {
-        FDBusWatcher = new QDBusServiceWatcher(QLatin1String(StatusNotifierWatcherService), bus,
-                                               QDBusServiceWatcher::WatchForRegistration, this);
+        FDBusWatcher = new QDBusServiceWatcher(
+            QLatin1String(StatusNotifierWatcherService), bus,
+            QDBusServiceWatcher::WatchForRegistration | QDBusServiceWatcher::WatchForUnregistration, this);
         connect(FDBusWatcher, &QDBusServiceWatcher::serviceRegistered, this,
                 &TTrayHostWatch::HostAppeared);
+        connect(FDBusWatcher, &QDBusServiceWatcher::serviceUnregistered, this,
+                &TTrayHostWatch::HostDisappeared);
+        // A watcher may outlive the host that shows the items.
+        bus.connect(QLatin1String(StatusNotifierWatcherService), QLatin1String(StatusNotifierWatcherPath),
+                    QLatin1String(StatusNotifierWatcherService), QStringLiteral("StatusNotifierHostUnregistered"),
+                    this, SLOT(HostDisappeared()));
     }
 }
 
@@ -266,6 +322,20 @@ void TTrayHostWatch::HostAppeared()
         [this] {
             FPending = false;
             Broadcast();
+        },
+        Qt::QueuedConnection);
+}
+
+void TTrayHostWatch::HostDisappeared()
+{
+    if (FLossPending)
+        return;
+    FLossPending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            FLossPending = false;
+            emit AreaLost();
         },
         Qt::QueuedConnection);
 }

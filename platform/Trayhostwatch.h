@@ -10,6 +10,11 @@
 // session bus - an event of that type is sent to every top-level widget, the
 // way a restarted shell broadcasts to every top-level window. A widget that
 // handles it accepts the event (the event arrives ignored).
+//
+// The watch also tells when a notification area may have gone away: the
+// tray manager's window was destroyed, the StatusNotifierWatcher left the
+// bus or its host unregistered. Another area may remain, or this one come
+// back; AreaLost() only says it is worth looking.
 #include <QEvent>
 #include <QList>
 #include <QObject>
@@ -60,9 +65,15 @@ public:
     // announcements before that give one broadcast.
     void HostAppeared();
 
+public slots:
+    // A host has gone: AreaLost() once control returns to the event loop;
+    // several before that give one signal.
+    void HostDisappeared();
+
 signals:
     // Emitted right before each broadcast.
     void TaskbarCreated();
+    void AreaLost();
 
 private:
     // Start watching the X server for an XEmbed tray manager, and the
@@ -75,6 +86,7 @@ private:
     TX11TrayFilter* FX11Filter = nullptr;
     QDBusServiceWatcher* FDBusWatcher = nullptr;
     bool FPending = false;
+    bool FLossPending = false;
 };
 
 // Whether an XEmbed tray manager owns a screen's tray selection on the X
@@ -86,3 +98,7 @@ bool X11TrayManagerPresent();
 // its selection, whether sent by the server or by another client.
 bool IsTrayManagerAnnouncement(const void* xcbEvent, quint32 managerAtom,
                                const QList<quint32>& trayAtoms);
+
+// The window an X11 event (an xcb_generic_event_t) reports destroyed; 0 for
+// any other event.
+quint32 X11DestroyedWindow(const void* xcbEvent);

@@ -167,6 +167,18 @@ bool TSystemTrayHost::Remove(const TNotifyIconData&)
     return true;
 }
 
+void TSystemTrayHost::SetAreaLostHandler(const std::function<void()>& lost)
+{
+    FAreaLost = lost;
+    if (!FAreaLost || FWatchingArea || !QCoreApplication::instance())
+        return;
+    FWatchingArea = true;
+    connect(TTrayHostWatch::Instance(), &TTrayHostWatch::AreaLost, this, [this] {
+        if (FAreaLost)
+            FAreaLost();
+    });
+}
+
 bool TSystemTrayHost::AddStatusNotifierItem(const QIcon& icon, const QString& tip, QMenu* menu)
 {
     if (!FItem) {

@@ -16,6 +16,8 @@
 #include <QSystemTrayIcon>
 #include <QtGlobal>
 
+#include <functional>
+
 class QWidget;
 class TStatusNotifierItem;
 
@@ -87,6 +89,11 @@ public:
     virtual bool Add(const TNotifyIconData& data) = 0;
     // Takes the icon out of the notification area.
     virtual bool Remove(const TNotifyIconData& data) = 0;
+    // The function given is called, from the event loop, whenever the
+    // notification area may have gone away; AreaAvailable() tells whether one
+    // is left. An empty function stops the calls. Hosts that cannot tell
+    // never call it.
+    virtual void SetAreaLostHandler(const std::function<void()>& /*lost*/) {}
 };
 
 // The real host. Where a StatusNotifier watcher is on the session bus (KDE,
@@ -110,6 +117,7 @@ public:
     bool AreaAvailable() override;
     bool Add(const TNotifyIconData& data) override;
     bool Remove(const TNotifyIconData& data) override;
+    void SetAreaLostHandler(const std::function<void()>& lost) override;
 
 private:
     void IconActivated(QSystemTrayIcon::ActivationReason reason);
@@ -122,4 +130,6 @@ private:
     QPointer<TStatusNotifierItem> FItem;
     QPointer<QWidget> FOwner;
     quint32 FCallbackMessage = 0;
+    std::function<void()> FAreaLost;
+    bool FWatchingArea = false;
 };

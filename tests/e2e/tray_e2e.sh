@@ -113,6 +113,7 @@ wait_for "the old panel to go" tray_panel_gone
 start_tray
 wait_for "the icon to return" icon_mapped
 app_running || fail "the program ended when the tray host went away"
+window_gone || fail "the window came back although the tray host returned"
 
 step "the returned icon still restores"
 wait_icon_settled
@@ -212,6 +213,18 @@ wait_for "the tray icon" icon_mapped
 wait_icon_settled
 click_until "the window" window_visible click_icon 1
 window_iconic && fail "the window came back minimised"
+
+step "the tray host ends for good while hidden: the window comes back minimised"
+place=$(frame_position)
+wmctrl -c Tarvolin
+wait_for "the window to hide" window_gone
+wait_for "the tray icon" icon_mapped
+kill "$TR"; wait "$TR" 2>/dev/null; TR=""
+wait_for "the window to be minimised" window_iconic
+app_running || fail "the program ended when the tray host went away"
+wmctrl -a Tarvolin
+in_place() { [ "$(frame_position)" = "$place" ]; }
+wait_for "the window back in its place ($place)" in_place
 
 step "File › Quit ends the program although hideontaskbar is set"
 win=$(xdotool search --onlyvisible --name '^Tarvolin$' | head -1)

@@ -191,9 +191,16 @@ cat "$SETTINGS"
   || fail "the stored position was overwritten: left=$(setting left) top=$(setting top)"
 [ -n "$(setting width)" ] && [ -n "$(setting height)" ] || fail "the size was not saved"
 
-step "no notification area: -autominimize leaves the window shown and usable, a close ends the program"
+step "the bar ends for good while hidden: the window comes back"
+start_app
+hide_by_close
 kill "$BAR"; wait "$BAR" 2>/dev/null; BAR=""
 wait_for "swaybar's watcher to go" sni_watcher_gone
+wait_for "the window to come back" window_shown
+close_window
+end_app
+
+step "no notification area: -autominimize leaves the window shown and usable, a close ends the program"
 start_app -autominimize
 holds_for 1 window_shown || fail "the window went away with no notification area to bring it back"
 grim "$WORK/before-typing.png"

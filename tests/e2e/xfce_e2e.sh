@@ -95,6 +95,11 @@ start_panel() {
   PANEL=$!
   wait_for "the panel's notification area (a StatusNotifier watcher)" sni_watcher
 }
+window_iconic() {
+  local w; w=$(xdotool search --name '^Tarvolin$' 2>/dev/null | while read -r id; do
+    xprop -id "$id" WM_STATE 2>/dev/null | grep -q 'Iconic' && echo "$id"; done)
+  [ -n "$w" ]
+}
 hide_by_close() {
   wmctrl -c Tarvolin
   wait_for "the window to hide" window_gone
@@ -143,7 +148,18 @@ wait_for "the old panel's watcher to go" sni_watcher_gone
 start_panel
 wait_for "the item to register again" sni_has_item
 wait_for "the icon in the new panel" icon_shown
+window_gone || fail "the window came back although the panel returned"
 click_until "the window" window_visible click_icon 1
+
+step "the panel ends for good while hidden: the window comes back minimised"
+hide_by_close
+xfce4-panel --quit >/dev/null 2>&1
+wait "$PANEL" 2>/dev/null; PANEL=""
+wait_for "the window to be minimised" window_iconic
+app_running || fail "the program ended when the panel went away"
+start_panel
+wmctrl -a Tarvolin
+wait_for "the window to come back" window_visible
 
 step "a real right click shows the panel's menu for the icon; its Quit ends the program"
 hide_by_close

@@ -22,6 +22,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -37,6 +38,7 @@ struct THostState
     int Adds = 0;
     int Removes = 0;
     TNotifyIconData Last;
+    std::function<void()> Lost; // tells the tray object the area went away
 };
 
 class TFakeTrayHost : public TTrayIconHost
@@ -59,6 +61,7 @@ public:
         ++FState->Removes;
         return true;
     }
+    void SetAreaLostHandler(const std::function<void()>& lost) override { FState->Lost = lost; }
 
 private:
     std::shared_ptr<THostState> FState;
@@ -592,6 +595,54 @@ private slots:
         QCOMPARE(FOwner->isMinimized(), cancel);
         QCOMPARE(FOwner->isEnabled(), !cancel);
         QCOMPARE(FTray->Hidden(), cancel);
+    }
+
+    // The area goes while the forms are hidden in it; at the end of the grace
+    // period the forms are hidden still if an area is back, else within
+    // reach as a hide without an area leaves them.
+    void areaGoneWhileHidden_data()
+    {
+        QTest::addColumn<bool>("hidden");
+        QTest::addColumn<bool>("areaBack");
+        QTest::addColumn<bool>("reliableMinimise");
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("back in time") << true << true << true << "hidden";
+        QTest::newRow("gone for good: minimised") << true << false << true << "minimised";
+        QTest::newRow("gone for good, no minimising: shown") << true << false << false << "shown";
+        QTest::newRow("gone while shown") << false << false << true << "shown";
+    }
+
+    void areaGoneWhileHidden()
+    {
+        QFETCH(bool, hidden);
+        QFETCH(bool, areaBack);
+        QFETCH(bool, reliableMinimise);
+        QFETCH(QString, outcome);
+        TWindowSystemTraits traits;
+        traits.ReliableMinimise = reliableMinimise;
+        SetWindowSystemTraits(&traits);
+        const auto restore = qScopeGuard([] { SetWindowSystemTraits(nullptr); });
+        if (hidden)
+            FTray->HideToTray();
+        QVERIFY(FHost->Lost);
+        FHost->Area = false;
+        FHost->Lost();
+        QCOMPARE(FTray->AreaGraceRunning(), hidden);
+        FHost->Area = areaBack;
+        FTray->EndAreaGrace();
+        QVERIFY(!FTray->AreaGraceRunning());
+        QCOMPARE(FTray->Hidden(), outcome != "shown");
+        QCOMPARE(FTray->IconAdded(), outcome == "hidden");
+        QCOMPARE(FOwner->isVisible(), outcome != "hidden");
+        QCOMPARE(FOwner->isMinimized(), outcome == "minimised");
+        QCOMPARE(FOwner->isEnabled(), outcome == "shown");
+        if (outcome == "minimised") { // the taskbar brings it back
+            FOwner->showNormal();
+            QCoreApplication::processEvents();
+            QVERIFY(!FTray->Hidden());
+            QVERIFY(FOwner->isEnabled());
+        }
+        QCOMPARE(FHost->Adds, hidden ? 1 : 0); // an area coming later adds no icon
     }
 
     void iconRemovedWhenObjectGoes_data()

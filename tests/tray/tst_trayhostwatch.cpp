@@ -1,5 +1,6 @@
 // Registered messages, the "TaskbarCreated" broadcast, the X11 announcement
 // check and the delivery of the icon's messages to the owner window.
+#include "Dbuspeer.h"
 #include "Dbusmenu.h"
 #include "Statusnotifier.h"
 #include "Trayhostwatch.h"
@@ -7,6 +8,7 @@
 #include "Windowsystem.h"
 
 #include <QApplication>
+#include <QDBusArgument>
 #include <QImage>
 #include <QMenu>
 #include <QPointer>
@@ -17,6 +19,7 @@
 #include <QWidget>
 
 #include <cstring>
+#include <random>
 
 namespace {
 
@@ -67,6 +70,81 @@ protected:
 
 private:
     QEvent::Type FType;
+};
+
+// A host's calls to a published menu of "Open", a separator and "Quit". Ids
+// in calls and answers are written as places: 1 to 3 the entries, 0 the
+// menu, any other number an id the menu does not have.
+class TMenuHost
+{
+public:
+    TMenuHost()
+    {
+        FMenu.addAction(QStringLiteral("Open"));
+        FMenu.addSeparator();
+        FMenu.addAction(QStringLiteral("Quit"));
+        FExporter.SetMenu(&FMenu);
+        if (FPeer.Ready())
+            FExporter.Publish(QStringLiteral("/MenuBar"), FPeer.Server());
+    }
+
+    bool Ready() const { return FPeer.Ready() && !FExporter.Path().isEmpty(); }
+
+    // "error", "no reply", or for a reply the places it names, the value it
+    // gives, or "ok".
+    QString Ask(const QString& method, QVariantList args)
+    {
+        for (QVariant& arg : args) {
+            if (arg.metaType() == QMetaType::fromType<int>()) {
+                arg = Id(arg.toInt());
+            } else if (arg.metaType() == QMetaType::fromType<QList<int>>()) {
+                QList<int> ids = arg.value<QList<int>>();
+                for (int& id : ids)
+                    id = Id(id);
+                arg = QVariant::fromValue(ids);
+            }
+        }
+        QDBusMessage call = QDBusMessage::createMethodCall(QString(), QStringLiteral("/MenuBar"),
+                                                           QStringLiteral("com.canonical.dbusmenu"), method);
+        call.setArguments(args);
+        const QDBusMessage reply = FPeer.Call(call);
+        if (reply.type() == QDBusMessage::ErrorMessage)
+            return reply.errorName().endsWith(QLatin1String("NoReply")) ? "no reply" : "error";
+        const QVariant out = reply.arguments().value(method == QLatin1String("AboutToShowGroup") ? 1 : 0);
+        QList<int> ids;
+        if (method == QLatin1String("GetProperty"))
+            return out.value<QDBusVariant>().variant().toString();
+        if (method == QLatin1String("GetGroupProperties")) {
+            for (const TDBusMenuItem& item : qdbus_cast<QList<TDBusMenuItem>>(out))
+                ids.append(item.Id);
+        } else if (method == QLatin1String("AboutToShowGroup")) {
+            ids = qdbus_cast<QList<int>>(out);
+        } else {
+            return QStringLiteral("ok");
+        }
+        QStringList places;
+        for (int id : std::as_const(ids))
+            places.append(QString::number(Place(id)));
+        return places.join(QLatin1Char(','));
+    }
+
+private:
+    int Id(int place) const
+    {
+        return place >= 1 && place <= 3 ? FExporter.IdOf(FMenu.actions().at(place - 1)) : place;
+    }
+    int Place(int id) const
+    {
+        for (int place = 1; place <= 3; ++place) {
+            if (Id(place) == id)
+                return place;
+        }
+        return id;
+    }
+
+    TDBusPeer FPeer;
+    QMenu FMenu;
+    TDBusMenuExporter FExporter;
 };
 
 constexpr quint32 Manager = 300;
@@ -172,6 +250,17 @@ private slots:
         QVERIFY(!IsTrayManagerAnnouncement(nullptr, Manager, {TrayS0}));
     }
 
+    void trayManagerWindowDestroyed()
+    {
+        quint8 ev[32] = {17, 0, 1, 0, 0x11, 0, 0x40, 0, 0x22, 0, 0x40, 0}; // event window, window
+        QCOMPARE(X11DestroyedWindow(ev), quint32(0x400022));
+        ev[0] = 17 | 0x80; // sent by a client
+        QCOMPARE(X11DestroyedWindow(ev), quint32(0x400022));
+        ev[0] = 18; // unmap
+        QCOMPARE(X11DestroyedWindow(ev), quint32(0));
+        QCOMPARE(X11DestroyedWindow(nullptr), quint32(0));
+    }
+
     void statusNotifierPixelsAlphaFirstBigEndian()
     {
         QImage image(2, 2, QImage::Format_ARGB32);
@@ -197,6 +286,8 @@ private slots:
         QAction* quit = menu.addAction(QStringLiteral("Save_as && quit"));
         TDBusMenuExporter exporter;
         exporter.SetMenu(&menu);
+        const int separator = exporter.IdOf(menu.actions().at(1));
+        const int unknown = 1 << 30;
 
         const TDBusMenuLayoutItem root = exporter.Layout(0, -1, {});
         QCOMPARE(root.Properties.value(QStringLiteral("children-display")).toString(), QStringLiteral("submenu"));
@@ -212,23 +303,129 @@ private slots:
         quit->setEnabled(false);
         QVERIFY(exporter.Revision() > revision);
         QVariantMap properties;
-        QVERIFY(exporter.ItemProperties(3, {}, properties));
+        QVERIFY(exporter.ItemProperties(exporter.IdOf(quit), {}, properties));
         QCOMPARE(properties.value(QStringLiteral("enabled")), QVariant(false));
-        QVERIFY(!exporter.ItemProperties(4, {}, properties));
+        QVERIFY(!exporter.ItemProperties(unknown, {}, properties));
 
         // Clicks trigger from the event loop; separators, disabled entries and
         // unknown ids trigger nothing.
         QSignalSpy opened(open, &QAction::triggered);
         QSignalSpy quitted(quit, &QAction::triggered);
-        QVERIFY(exporter.Event(1, QStringLiteral("clicked")));
-        QVERIFY(exporter.Event(1, QStringLiteral("hovered")));
-        QVERIFY(exporter.Event(2, QStringLiteral("clicked")));
-        QVERIFY(exporter.Event(3, QStringLiteral("clicked")));
-        QVERIFY(!exporter.Event(7, QStringLiteral("clicked")));
+        QVERIFY(exporter.Event(exporter.IdOf(open), QStringLiteral("clicked")));
+        QVERIFY(exporter.Event(exporter.IdOf(open), QStringLiteral("hovered")));
+        QVERIFY(exporter.Event(separator, QStringLiteral("clicked")));
+        QVERIFY(exporter.Event(exporter.IdOf(quit), QStringLiteral("clicked")));
+        QVERIFY(!exporter.Event(unknown, QStringLiteral("clicked")));
         QCOMPARE(opened.count(), 0);
         QCoreApplication::processEvents();
         QCOMPARE(opened.count(), 1);
         QCOMPARE(quitted.count(), 0);
+    }
+
+    // Any program on the bus may call the menu: each call gets an answer no
+    // larger than the menu, and an error for what the menu does not have.
+    void menuAnswersWhatAHostAsks_data()
+    {
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<QVariantList>("args");
+        QTest::addColumn<QString>("answer");
+        const QVariant none = QVariant::fromValue(QStringList());
+        const QVariant data = QVariant::fromValue(QDBusVariant(0));
+        QTest::newRow("one id named 100,000 times")
+            << "GetGroupProperties" << QVariantList{QVariant::fromValue(QList<int>(100000, 1) + QList<int>{0, 777, 1}), none}
+            << "1,0";
+        QTest::newRow("no ids: every item") << "GetGroupProperties" << QVariantList{QVariant::fromValue(QList<int>()), none}
+                                            << "0,1,2,3";
+        QTest::newRow("enabled left out: its default") << "GetProperty" << QVariantList{1, "enabled"} << "true";
+        QTest::newRow("type left out: its default") << "GetProperty" << QVariantList{3, "type"} << "standard";
+        QTest::newRow("toggle-state left out") << "GetProperty" << QVariantList{1, "toggle-state"} << "-1";
+        QTest::newRow("unknown property") << "GetProperty" << QVariantList{1, "colour"} << "error";
+        QTest::newRow("property of an unknown id") << "GetProperty" << QVariantList{777, "label"} << "error";
+        QTest::newRow("layout under an unknown id") << "GetLayout" << QVariantList{777, -1, none} << "error";
+        QTest::newRow("event on an unknown id") << "Event" << QVariantList{777, "clicked", data, 0u} << "error";
+        TDBusMenuEvent unknown;
+        unknown.Id = 777;
+        unknown.EventId = QStringLiteral("clicked");
+        unknown.Data = QDBusVariant(0);
+        QTest::newRow("events on no known id")
+            << "EventGroup" << QVariantList{QVariant::fromValue(QList<TDBusMenuEvent>{unknown})} << "error";
+        QTest::newRow("about to show an unknown id") << "AboutToShow" << QVariantList{777} << "error";
+        QTest::newRow("about to show a group: unknown ids come back")
+            << "AboutToShowGroup" << QVariantList{QVariant::fromValue(QList<int>{1, 777, 0})} << "777";
+    }
+
+    void menuAnswersWhatAHostAsks()
+    {
+        QFETCH(QString, method);
+        QFETCH(QVariantList, args);
+        QFETCH(QString, answer);
+        TMenuHost host;
+        QVERIFY(host.Ready());
+        QCOMPARE(host.Ask(method, args), answer);
+    }
+
+    // Random edits of a menu against a plain record: an entry keeps its id
+    // while in the menu, a new entry gets an id never given before, an id of
+    // a removed entry reaches nothing, a click reaches the entry it names,
+    // and only changes the host can see are announced.
+    void menuIdsFollowTheirEntries()
+    {
+        QMenu menu;
+        TDBusMenuExporter exporter;
+        exporter.SetMenu(&menu);
+        QSignalSpy announced(&exporter, &TDBusMenuExporter::LayoutChanged);
+        QSignalSpy triggered(&menu, &QMenu::triggered);
+        QHash<QAction*, int> ids;
+        QSet<int> given;
+        QList<int> retired;
+        std::mt19937 random(19);
+        for (int step = 0; step < 300; ++step) {
+            const QList<QAction*> actions = menu.actions();
+            QAction* some = actions.isEmpty() ? nullptr : actions.at(int(random() % actions.size()));
+            const qsizetype before = announced.size();
+            bool seen = true;
+            switch (some ? random() % 6 : 0) {
+            case 0: menu.insertAction(some, new QAction(QString::number(step), &menu)); break;
+            case 1:
+                retired.append(ids.take(some));
+                delete some;
+                break;
+            case 2: some->setEnabled(!some->isEnabled()); break;
+            case 3: some->setText(QStringLiteral("t%1").arg(step)); break;
+            case 4:
+                some->setToolTip(QStringLiteral("tip %1").arg(step));
+                seen = false;
+                break;
+            case 5: {
+                // Two clicks before the event loop runs trigger the entry once.
+                triggered.clear();
+                const int id = exporter.IdOf(some);
+                QVERIFY(exporter.Event(id, QStringLiteral("clicked")));
+                QVERIFY(exporter.Event(id, QStringLiteral("clicked")));
+                QCoreApplication::processEvents();
+                QCOMPARE(triggered.size(), some->isEnabled() ? 1 : 0);
+                if (!triggered.isEmpty())
+                    QCOMPARE(triggered.at(0).at(0).value<QAction*>(), some);
+                seen = false;
+                break;
+            }
+            }
+            QCOMPARE(announced.size() - before, seen ? 1 : 0);
+            for (QAction* action : menu.actions()) {
+                const int id = exporter.IdOf(action);
+                QVERIFY(id > 0);
+                if (!ids.contains(action)) {
+                    QVERIFY(!given.contains(id));
+                    given.insert(id);
+                    ids.insert(action, id);
+                }
+                QCOMPARE(id, ids.value(action));
+            }
+            for (int id : std::as_const(retired)) {
+                QVERIFY(!exporter.HasItem(id));
+                QVERIFY(!exporter.Event(id, QStringLiteral("clicked")));
+            }
+        }
     }
 
     void systemHostPostsIconEvents_data()
