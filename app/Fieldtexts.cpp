@@ -1,0 +1,66 @@
+#include "Fieldtexts.h"
+
+#include "Fmorvic.h"
+#include "Numbase.h"
+
+#include <algorithm>
+#include <cstdio>
+
+QByteArray MorvicFieldBytes(const QString& text)
+{
+    return text.toLatin1();
+}
+
+uint32_t MorvicFieldValue(TMorvicField field, const QString& text)
+{
+    const QByteArray bytes = MorvicFieldBytes(text);
+    switch (field) {
+    case TMorvicField::Binary:
+        return BinaryTextToValue(bytes.constData());
+    case TMorvicField::Decimal:
+        return DecimalFieldTextToValue(bytes.constData());
+    case TMorvicField::Hex:
+        return HexTextToValue(bytes.constData());
+    case TMorvicField::Octal:
+        return OctalTextToValue(bytes.constData());
+    case TMorvicField::Ascii:
+        return AsciiTextToValue(bytes.constData());
+    }
+    return 0;
+}
+
+std::string MorvicFieldText(TMorvicField field, uint32_t value, int padWidth)
+{
+    char text[48];
+    switch (field) {
+    case TMorvicField::Binary:
+        return ValueToBinary(value, 0);
+    case TMorvicField::Decimal:
+        std::snprintf(text, sizeof text, "%u", unsigned(value));
+        return text;
+    case TMorvicField::Hex:
+        std::snprintf(text, sizeof text, "%0*X", MorvicPadWidth(padWidth), unsigned(value));
+        return text;
+    case TMorvicField::Octal:
+        std::snprintf(text, sizeof text, "%o", unsigned(value));
+        return text;
+    case TMorvicField::Ascii:
+        return ValueToAscii(value);
+    }
+    return std::string();
+}
+
+int MorvicPadWidth(int spinnerPosition)
+{
+    return std::clamp(spinnerPosition, 0, 16);
+}
+
+int MorvicPadPosition(int32_t stored, int spinnerMaximum)
+{
+    return std::clamp(int(int16_t(stored)), 0, spinnerMaximum);
+}
+
+uint32_t MorvicSwatchColour(uint32_t value)
+{
+    return EndianFlip24(value);
+}
