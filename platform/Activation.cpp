@@ -1,4 +1,5 @@
 #include "Activation.h"
+#include "Windowsystem.h"
 
 #include <QGuiApplication>
 #include <QWidget>
@@ -166,7 +167,7 @@ void EndStartupNotification(const TActivationRequest& request)
 
 bool StayOnTopAvailable()
 {
-    return !OnWayland();
+    return WindowSystemTraits().StayOnTop;
 }
 
 void SetStayOnTop(QWidget* window, bool on)
