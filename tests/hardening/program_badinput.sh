@@ -26,7 +26,8 @@ mkdir -p "$WORK/config/Dremsel" "$WORK/runtime" "$WORK/home"
 chmod 700 "$WORK/runtime"
 export XDG_CONFIG_HOME="$WORK/config" XDG_RUNTIME_DIR="$WORK/runtime" HOME="$WORK/home"
 export QT_QPA_PLATFORM=xcb
-unset WAYLAND_DISPLAY
+# No session bus: the user's running Tarvolin must not take this start over.
+unset WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS
 
 APP=""
 cleanup() { [ -n "$APP" ] && kill "$APP" 2>/dev/null; wait 2>/dev/null; }
