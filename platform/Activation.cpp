@@ -17,7 +17,6 @@
 namespace {
 
 const char* const TokenVariable = "XDG_ACTIVATION_TOKEN";
-const char* const StartupIdVariable = "DESKTOP_STARTUP_ID";
 
 bool OnWayland()
 {
@@ -76,46 +75,12 @@ void SendStartupMessage(xcb_connection_t* c, const QByteArray& message)
 
 } // namespace
 
-bool ValidActivationId(const QByteArray& text)
-{
-    if (text.isEmpty() || text.size() > ActivationIdMaxLength)
-        return false;
-    return std::all_of(text.cbegin(), text.cend(), [](char ch) { return ch > ' ' && ch < 0x7F; });
-}
-
-quint32 StartupIdTime(const QByteArray& startupId)
-{
-    const int at = startupId.lastIndexOf("_TIME");
-    if (at < 0)
-        return 0;
-    bool ok = false;
-    const quint32 time = startupId.mid(at + 5).toUInt(&ok);
-    return ok ? time : 0;
-}
-
-TActivationRequest TakeActivationEnvironment(TActivationKind kind)
-{
-    TActivationRequest request;
-    request.Kind = kind;
-    const QByteArray token = qgetenv(TokenVariable);
-    const QByteArray startupId = qgetenv(StartupIdVariable);
-    if (ValidActivationId(token))
-        request.Token = token;
-    if (ValidActivationId(startupId))
-        request.StartupId = startupId;
-    if (qEnvironmentVariableIsSet(TokenVariable))
-        qunsetenv(TokenVariable);
-    if (qEnvironmentVariableIsSet(StartupIdVariable))
-        qunsetenv(StartupIdVariable);
-    return request;
-}
-
 void PrepareActivation(const TActivationRequest& request)
 {
     // Qt's Wayland client uses the token in the environment for the next
     // activation request and removes it there.
-    if (!request.Token.isEmpty() && OnWayland())
-        qputenv(TokenVariable, request.Token);
+    if (!request.Token.empty() && OnWayland())
+        qputenv(TokenVariable, QByteArray::fromStdString(request.Token));
 }
 
 void ActivateWindowFor(QWidget* window, const TActivationRequest& request)
@@ -156,10 +121,10 @@ void ActivateWindowFor(QWidget* window, const TActivationRequest& request)
 void EndStartupNotification(const TActivationRequest& request)
 {
 #ifdef TARVOLIN_HAVE_XCB
-    if (request.StartupId.isEmpty())
+    if (request.StartupId.empty())
         return;
     if (xcb_connection_t* c = X11())
-        SendStartupMessage(c, QByteArrayLiteral("remove: ID=") + request.StartupId);
+        SendStartupMessage(c, QByteArrayLiteral("remove: ID=") + QByteArray::fromStdString(request.StartupId));
 #else
     Q_UNUSED(request);
 #endif

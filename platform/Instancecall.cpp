@@ -1,6 +1,6 @@
-// The hand-over of a later start: runs before the application object exists,
-// with libdbus on a private connection or with a plain local socket.
-#include "Instancelink.h"
+// The hand-over of a later start: runs before Qt is loaded, with libdbus on a
+// private connection or with a plain local socket.
+#include "Instanceclient.h"
 #include "Sessionbus.h"
 
 #include <dbus/dbus.h>
@@ -8,7 +8,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -41,11 +44,11 @@ bool AppendPlatformData(DBusMessageIter* args, const TActivationRequest& request
     DBusMessageIter dict;
     if (!dbus_message_iter_open_container(args, DBUS_TYPE_ARRAY, "{sv}", &dict))
         return false;
-    const auto entry = [&dict](const char* key, const QByteArray& value) {
-        if (value.isEmpty())
+    const auto entry = [&dict](const char* key, const std::string& value) {
+        if (value.empty())
             return true;
         DBusMessageIter pair, variant;
-        const char* text = value.constData();
+        const char* text = value.c_str();
         return dbus_message_iter_open_container(&dict, DBUS_TYPE_DICT_ENTRY, nullptr, &pair)
             && dbus_message_iter_append_basic(&pair, DBUS_TYPE_STRING, &key)
             && dbus_message_iter_open_container(&pair, DBUS_TYPE_VARIANT, "s", &variant)
@@ -57,16 +60,16 @@ bool AppendPlatformData(DBusMessageIter* args, const TActivationRequest& request
         && dbus_message_iter_close_container(args, &dict);
 }
 
-DBusMessage* BusCall(const QByteArray& name, const QByteArray& path, const TActivationRequest& request)
+DBusMessage* BusCall(const char* name, const char* path, const TActivationRequest& request)
 {
     DBusMessage* call = nullptr;
     DBusMessageIter args;
     switch (request.Kind) {
     case TActivationKind::Probe:
-        call = dbus_message_new_method_call(name.constData(), path.constData(), "org.freedesktop.DBus.Peer", "Ping");
+        call = dbus_message_new_method_call(name, path, "org.freedesktop.DBus.Peer", "Ping");
         break;
     case TActivationKind::Activate:
-        call = dbus_message_new_method_call(name.constData(), path.constData(), ApplicationInterface, "Activate");
+        call = dbus_message_new_method_call(name, path, ApplicationInterface, "Activate");
         if (call) {
             dbus_message_iter_init_append(call, &args);
             if (!AppendPlatformData(&args, request)) {
@@ -76,7 +79,7 @@ DBusMessage* BusCall(const QByteArray& name, const QByteArray& path, const TActi
         }
         break;
     case TActivationKind::Toggle: {
-        call = dbus_message_new_method_call(name.constData(), path.constData(), ApplicationInterface, "ActivateAction");
+        call = dbus_message_new_method_call(name, path, ApplicationInterface, "ActivateAction");
         const char* action = "toggle";
         DBusMessageIter none;
         if (call) {
@@ -98,24 +101,73 @@ DBusMessage* BusCall(const QByteArray& name, const QByteArray& path, const TActi
     return call;
 }
 
-bool WriteAll(int fd, const QByteArray& data)
+bool WriteAll(int fd, const std::string& data)
 {
-    qsizetype done = 0;
+    size_t done = 0;
     while (done < data.size()) {
-        const ssize_t n = ::send(fd, data.constData() + done, size_t(data.size() - done), MSG_NOSIGNAL);
+        const ssize_t n = ::send(fd, data.data() + done, data.size() - done, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             return false;
-        done += n;
+        done += size_t(n);
     }
     return true;
 }
 
+std::string Errno()
+{
+    return std::strerror(errno);
+}
+
 } // namespace
 
-TInstanceLink::TInstanceLink(const QByteArray& appId)
-    : FAppId(appId)
+bool ValidActivationId(std::string_view text)
+{
+    if (text.empty() || text.size() > size_t(ActivationIdMaxLength))
+        return false;
+    for (const char ch : text) {
+        if (ch <= ' ' || ch >= 0x7F)
+            return false;
+    }
+    return true;
+}
+
+uint32_t StartupIdTime(std::string_view startupId)
+{
+    const size_t at = startupId.rfind("_TIME");
+    if (at == std::string_view::npos)
+        return 0;
+    const std::string_view digits = startupId.substr(at + 5);
+    if (digits.empty() || digits.size() > 10)
+        return 0;
+    uint64_t time = 0;
+    for (const char ch : digits) {
+        if (ch < '0' || ch > '9')
+            return 0;
+        time = time * 10 + uint64_t(ch - '0');
+    }
+    return time > 0xFFFFFFFFu ? 0 : uint32_t(time);
+}
+
+TActivationRequest TakeActivationEnvironment(TActivationKind kind)
+{
+    TActivationRequest request;
+    request.Kind = kind;
+    const auto take = [](const char* name, std::string& into) {
+        if (const char* value = std::getenv(name)) {
+            if (ValidActivationId(value))
+                into = value;
+            ::unsetenv(name);
+        }
+    };
+    take("XDG_ACTIVATION_TOKEN", request.Token);
+    take("DESKTOP_STARTUP_ID", request.StartupId);
+    return request;
+}
+
+TInstanceLink::TInstanceLink(std::string appId)
+    : FAppId(std::move(appId))
     , FUsesBus(SessionBusKnown())
 {
 }
@@ -126,15 +178,19 @@ TInstanceLink::~TInstanceLink()
         ::close(FLockFd);
 }
 
-QByteArray TInstanceLink::ObjectPath() const
+std::string TInstanceLink::ObjectPath() const
 {
-    QByteArray path = "/" + FAppId;
-    path.replace('.', '/');
-    path.replace('-', '_');
+    std::string path = "/" + FAppId;
+    for (char& ch : path) {
+        if (ch == '.')
+            ch = '/';
+        else if (ch == '-')
+            ch = '_';
+    }
     return path;
 }
 
-QByteArray TInstanceLink::SocketPath() const
+std::string TInstanceLink::SocketPath() const
 {
     return FFolder + "/instance";
 }
@@ -158,7 +214,7 @@ THandOverResult TInstanceLink::HandOverOnBus(const TActivationRequest& request, 
     }
     dbus_connection_set_exit_on_disconnect(bus, FALSE);
     THandOverResult result = THandOverResult::Failed;
-    if (DBusMessage* call = BusCall(FAppId, ObjectPath(), request)) {
+    if (DBusMessage* call = BusCall(FAppId.c_str(), ObjectPath().c_str(), request)) {
         DBusMessage* reply = dbus_connection_send_with_reply_and_block(bus, call, timeoutMs, &error);
         dbus_message_unref(call);
         if (reply) {
@@ -168,7 +224,7 @@ THandOverResult TInstanceLink::HandOverOnBus(const TActivationRequest& request, 
                    || dbus_error_has_name(&error, DBUS_ERROR_NAME_HAS_NO_OWNER)) {
             result = THandOverResult::NoRunningCopy;
         } else {
-            FError = QByteArray(error.message ? error.message : "no answer");
+            FError = error.message ? error.message : "no answer";
         }
         dbus_error_free(&error);
     } else {
@@ -181,19 +237,18 @@ THandOverResult TInstanceLink::HandOverOnBus(const TActivationRequest& request, 
 
 bool TInstanceLink::PrepareFolder()
 {
-    QByteArray base = qgetenv("XDG_RUNTIME_DIR");
-    if (base.isEmpty())
-        base = "/tmp";
-    const QByteArray folder = base + (qgetenv("XDG_RUNTIME_DIR").isEmpty()
-        ? "/" + FAppId + "-" + QByteArray::number(uint(::getuid())) : "/" + FAppId);
-    if (::mkdir(folder.constData(), 0700) != 0 && errno != EEXIST) {
-        FError = "cannot make " + folder + ": " + std::strerror(errno);
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const std::string folder = runtime && *runtime
+        ? std::string(runtime) + "/" + FAppId
+        : "/tmp/" + FAppId + "-" + std::to_string(::getuid());
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        FError = "cannot make " + folder + ": " + Errno();
         return false;
     }
     // Ours alone: a folder someone else made (in /tmp) or that others may
     // enter would let them answer in our place.
     struct stat info {};
-    if (::lstat(folder.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid()
+    if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid()
         || (info.st_mode & 077) != 0) {
         FError = folder + " is not a folder of this user's own";
         return false;
@@ -204,13 +259,13 @@ bool TInstanceLink::PrepareFolder()
 
 THandOverResult TInstanceLink::HandOverOnSocket(const TActivationRequest& request, int timeoutMs)
 {
-    if (FFolder.isEmpty() && !PrepareFolder())
+    if (FFolder.empty() && !PrepareFolder())
         return THandOverResult::NoRunningCopy; // runs on its own, as without this
     if (FLockFd < 0) {
-        const QByteArray lockPath = FFolder + "/instance.lock";
-        FLockFd = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        const std::string lockPath = FFolder + "/instance.lock";
+        FLockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (FLockFd < 0) {
-            FError = "cannot open " + lockPath + ": " + std::strerror(errno);
+            FError = "cannot open " + lockPath + ": " + Errno();
             return THandOverResult::NoRunningCopy;
         }
     }
@@ -221,24 +276,24 @@ THandOverResult TInstanceLink::HandOverOnSocket(const TActivationRequest& reques
 
     sockaddr_un address {};
     address.sun_family = AF_UNIX;
-    const QByteArray path = SocketPath();
-    if (size_t(path.size()) >= sizeof address.sun_path) {
+    const std::string path = SocketPath();
+    if (path.size() >= sizeof address.sun_path) {
         FError = "socket path too long";
         return THandOverResult::Failed;
     }
-    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    std::memcpy(address.sun_path, path.data(), path.size());
 
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     const auto msLeft = [&deadline] {
-        return int(std::max<qint64>(0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count()));
+        return int(std::max<int64_t>(0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count()));
     };
     int fd = -1;
     // The running copy takes the lock a moment before it listens.
     for (;;) {
         fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (fd < 0) {
-            FError = std::strerror(errno);
+            FError = Errno();
             return THandOverResult::Failed;
         }
         if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
@@ -254,9 +309,9 @@ THandOverResult TInstanceLink::HandOverOnSocket(const TActivationRequest& reques
 
     THandOverResult result = THandOverResult::Failed;
     if (WriteAll(fd, InstanceRequestLine(request) + '\n')) {
-        QByteArray answer;
+        std::string answer;
         char buffer[256];
-        while (!answer.contains('\n') && answer.size() < InstanceRequestMaxBytes) {
+        while (answer.find('\n') == std::string::npos && answer.size() < size_t(InstanceRequestMaxBytes)) {
             pollfd p {fd, POLLIN, 0};
             const int ready = ::poll(&p, 1, msLeft());
             if (ready < 0 && errno == EINTR)
@@ -268,28 +323,35 @@ THandOverResult TInstanceLink::HandOverOnSocket(const TActivationRequest& reques
                 continue;
             if (n <= 0)
                 break;
-            answer.append(buffer, n);
+            answer.append(buffer, size_t(n));
         }
-        const QByteArray line = answer.left(answer.indexOf('\n'));
+        const std::string line = answer.substr(0, std::min(answer.find('\n'), size_t(200)));
         if (line == "OK")
             result = THandOverResult::Handed;
         else
-            FError = line.isEmpty() ? QByteArray("no answer") : line.left(200);
+            FError = line.empty() ? std::string("no answer") : line;
     } else {
-        FError = std::strerror(errno);
+        FError = Errno();
     }
     ::close(fd);
     return result;
 }
 
-QByteArray InstanceRequestLine(const TActivationRequest& request)
+std::string InstanceRequestLine(const TActivationRequest& request)
 {
-    return QByteArray(Verb(request.Kind)) + '\t' + request.Token + '\t' + request.StartupId;
+    return std::string(Verb(request.Kind)) + '\t' + request.Token + '\t' + request.StartupId;
 }
 
-bool ParseInstanceRequestLine(const QByteArray& line, TActivationRequest& request)
+bool ParseInstanceRequestLine(std::string_view line, TActivationRequest& request)
 {
-    const QList<QByteArray> fields = line.split('\t');
+    std::vector<std::string_view> fields;
+    for (size_t start = 0;;) {
+        const size_t tab = line.find('\t', start);
+        fields.push_back(line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
+        if (tab == std::string_view::npos || fields.size() > 3)
+            break;
+        start = tab + 1;
+    }
     if (fields.size() != 3)
         return false;
     TActivationRequest parsed;
@@ -302,11 +364,11 @@ bool ParseInstanceRequestLine(const QByteArray& line, TActivationRequest& reques
     else
         return false;
     for (int i = 1; i < 3; ++i) {
-        if (!fields[i].isEmpty() && !ValidActivationId(fields[i]))
+        if (!fields[size_t(i)].empty() && !ValidActivationId(fields[size_t(i)]))
             return false;
     }
-    parsed.Token = fields[1];
-    parsed.StartupId = fields[2];
+    parsed.Token = std::string(fields[1]);
+    parsed.StartupId = std::string(fields[2]);
     request = parsed;
     return true;
 }

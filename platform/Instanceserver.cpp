@@ -43,7 +43,7 @@ void ReadPlatformData(const QVariant& data, TActivationRequest& request)
         map.endMapEntry();
         if (value.variant().typeId() != QMetaType::QString)
             continue;
-        const QByteArray text = value.variant().toString().toUtf8();
+        const std::string text = value.variant().toString().toStdString();
         if (!ValidActivationId(text))
             continue;
         if (key == QLatin1String("activation-token"))
@@ -90,7 +90,7 @@ private:
             return;
         }
         TActivationRequest request;
-        if (!ParseInstanceRequestLine(FLine.left(end), request))
+        if (!ParseInstanceRequestLine(std::string_view(FLine.constData(), size_t(end)), request))
             return Finish("ERROR bad request");
         Finish("OK");
         FReport(request);
@@ -167,12 +167,12 @@ TInstanceServer::~TInstanceServer()
 {
     if (FBusObject) {
         QDBusConnection bus = QDBusConnection::sessionBus();
-        bus.unregisterService(QString::fromLatin1(FLink.BusName()));
-        bus.unregisterObject(QString::fromLatin1(FLink.ObjectPath()));
+        bus.unregisterService(QString::fromStdString(FLink.BusName()));
+        bus.unregisterObject(QString::fromStdString(FLink.ObjectPath()));
     }
     if (FListenFd >= 0) {
         ::close(FListenFd);
-        ::unlink(FLink.SocketPath().constData());
+        ::unlink(FLink.SocketPath().c_str());
     }
 }
 
@@ -184,35 +184,35 @@ bool TInstanceServer::Listen()
             return true; // no bus to share: runs on its own
         FBusObject = std::make_unique<TInstanceBusObject>(*this);
         // The object first: a call that comes with the name finds it.
-        if (!bus.registerVirtualObject(QString::fromLatin1(FLink.ObjectPath()), FBusObject.get())) {
+        if (!bus.registerVirtualObject(QString::fromStdString(FLink.ObjectPath()), FBusObject.get())) {
             FBusObject.reset();
             return true;
         }
         const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply = bus.interface()->registerService(
-            QString::fromLatin1(FLink.BusName()), QDBusConnectionInterface::DontQueueService,
+            QString::fromStdString(FLink.BusName()), QDBusConnectionInterface::DontQueueService,
             QDBusConnectionInterface::DontAllowReplacement);
         if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered)
             return true;
-        bus.unregisterObject(QString::fromLatin1(FLink.ObjectPath()));
+        bus.unregisterObject(QString::fromStdString(FLink.ObjectPath()));
         FBusObject.reset();
         return !reply.isValid(); // taken by another copy: hand over
     }
 
-    if (FLink.LockDescriptor() < 0 || FLink.SocketFolder().isEmpty())
+    if (FLink.LockDescriptor() < 0 || FLink.SocketFolder().empty())
         return true;
-    const QByteArray path = FLink.SocketPath();
+    const std::string path = FLink.SocketPath();
     sockaddr_un address {};
     address.sun_family = AF_UNIX;
-    if (size_t(path.size()) >= sizeof address.sun_path)
+    if (path.size() >= sizeof address.sun_path)
         return true;
-    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    std::memcpy(address.sun_path, path.data(), path.size());
     // We hold the lock: whatever is there was left by a copy that ended.
-    ::unlink(path.constData());
+    ::unlink(path.c_str());
     FListenFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (FListenFd < 0)
         return true;
     if (::bind(FListenFd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0
-        || ::chmod(path.constData(), 0600) != 0 || ::listen(FListenFd, 8) != 0) {
+        || ::chmod(path.c_str(), 0600) != 0 || ::listen(FListenFd, 8) != 0) {
         ::close(FListenFd);
         FListenFd = -1;
         return true;

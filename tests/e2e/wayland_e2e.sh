@@ -35,6 +35,7 @@ if [ "$(id -u)" = 0 ]; then
   cp "$0" "$HERE/wayland_token.py" "$run/e2e/"
   cp "$HERE"/../common/*.sh "$run/common/"
   cp "$APP_BIN" "$run/bin/tarvolin"
+  cp "$(dirname "$APP_BIN")"/libtarvolin-program.so "$run/bin/"
   chown -R nobody:nogroup "$run"
   chmod 755 "$run"
   keep=(PATH="$PATH" STEP_TIMEOUT="$STEP_TIMEOUT" TARVOLIN_APP_ID="$APP_ID" TARVOLIN_E2E_USER=1)

@@ -5,23 +5,26 @@
 // what --print writes never holds a byte a terminal would act on.
 #include "Commandline.h"
 #include "FuzzCheck.h"
-#include "Instancelink.h"
+#include "Instanceclient.h"
 
 #include <QByteArray>
 #include <QRegularExpression>
 #include <QStringList>
 
 #include <cstdint>
+#include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
 
     TActivationRequest request;
-    if (ParseInstanceRequestLine(bytes, request)) {
-        FUZZ_CHECK(InstanceRequestLine(request) == bytes);
-        FUZZ_CHECK(request.Token.isEmpty() || ValidActivationId(request.Token));
-        FUZZ_CHECK(request.StartupId.isEmpty() || ValidActivationId(request.StartupId));
+    const std::string line(reinterpret_cast<const char*>(data), size);
+    if (ParseInstanceRequestLine(line, request)) {
+        FUZZ_CHECK(InstanceRequestLine(request) == line);
+        FUZZ_CHECK(request.Token.empty() || ValidActivationId(request.Token));
+        FUZZ_CHECK(request.StartupId.empty() || ValidActivationId(request.StartupId));
+        FUZZ_CHECK(StartupIdTime(request.StartupId) == 0 || request.StartupId.find("_TIME") != std::string::npos);
     }
 
     // The same bytes as arguments, split at zero bytes.

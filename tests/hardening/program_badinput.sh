@@ -41,6 +41,8 @@ window_visible() { [ -n "$(xdotool search --onlyvisible --name '^Tarvolin$' 2>/d
 odd_dir="$WORK/bin dir with spaces, \"quotes\", it's \$HOME & #1"
 mkdir -p "$odd_dir"
 cp "$APP_BIN" "$odd_dir/tar volin"
+# The program library the executable loads goes beside it.
+cp "$(dirname "$APP_BIN")"/libtarvolin-program.so "$odd_dir/"
 
 settings="$XDG_CONFIG_HOME/Dremsel/KVMorvic.conf"
 printf '\377\376 not settings\n[[[\n\000\001\002' >"$settings"
