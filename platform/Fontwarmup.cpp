@@ -6,16 +6,29 @@
 #include <fontconfig/fontconfig.h>
 #endif
 
-TFontConfigWarmUp::TFontConfigWarmUp()
+namespace {
+
+// The configuration's numbers are read in the thread's locale. The
+// application object sets the process's locale while it is made, on the main
+// thread: the helper reads a locale of its own, made from the environment
+// now, and never the process's.
+locale_t HelperLocale()
 {
 #ifdef TARVOLIN_HAVE_FONTCONFIG
-    // The configuration's numbers are read in the thread's locale. The
-    // application object sets the process's locale while it is made, on the
-    // main thread: the helper reads a locale of its own, made from the
-    // environment now, and never the process's.
-    FLocale = newlocale(LC_ALL_MASK, "", locale_t(nullptr));
-    if (!FLocale)
-        FLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+    if (const locale_t locale = newlocale(LC_ALL_MASK, "", locale_t(nullptr)))
+        return locale;
+    return newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+#else
+    return locale_t(nullptr);
+#endif
+}
+
+} // namespace
+
+TFontConfigWarmUp::TFontConfigWarmUp()
+    : FLocale(HelperLocale())
+{
+#ifdef TARVOLIN_HAVE_FONTCONFIG
     if (!FLocale)
         return; // Qt reads the configuration when it needs it
     try {
