@@ -30,7 +30,7 @@ void AppendTerminalText(QByteArray& out, const std::string& text)
     for (const QChar ch : shown) {
         const char16_t code = ch.unicode();
         if (code < 0x20 || code == 0x7F || (code >= 0x80 && code < 0xA0)) {
-            char escaped[5];
+            char escaped[8];
             std::snprintf(escaped, sizeof escaped, "\\x%02X", unsigned(code));
             out.append(escaped);
         } else if (code == '\\') {
