@@ -16,7 +16,11 @@ fi
 
 echo "No display found (neither DISPLAY nor WAYLAND_DISPLAY is set)."
 echo "Running Tarvolin under Xvfb and saving a screenshot to tarvolin-screenshot.png."
-xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+# A copy of its own on the virtual display: one running on the real desktop
+# (found on the session bus or in the runtime folder) must not take it over.
+runtime=$(mktemp -d)
+trap 'rm -rf "$runtime"' EXIT
+env -u DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR="$runtime" xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   build/app/tarvolin "$@" & pid=$!
   # Wait until the window is mapped (at most ten seconds), then capture it.
   for _ in $(seq 100); do

@@ -1,11 +1,13 @@
 #include "Fmorvic.h"
 #include "ui_Fmorvic.h"
 
+#include "Activation.h"
 #include "Autoload.h"
 #include "Canvas.h"
 #include "Contrast.h"
 #include "Deferredicon.h"
 #include "Faboutbase.h"
+#include "Fieldtexts.h"
 #include "Formfont.h"
 #include "Formutil.h"
 #include "Hidetask.h"
@@ -34,46 +36,17 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <utility>
 
 QByteArray StartupDirectory;
 
 namespace {
 
 // Field texts are strings of 8-bit characters: every byte maps to the one
-// Latin-1 character of the same code and back. A character outside Latin-1
-// reads as '?', which the number fields skip or refuse like any other stray
-// character.
-QByteArray FieldBytes(const QLineEdit* field)
-{
-    return field->text().toLatin1();
-}
-
+// Latin-1 character of the same code.
 void SetFieldBytes(QLineEdit* field, const char* text)
 {
     field->setText(QString::fromLatin1(text));
-}
-
-// The bytes the ASCII field's text stands for: a Latin-1 character is its one
-// byte, as the field shows bytes; any other character (which no byte shows as)
-// gives its UTF-8 bytes, so that pasted text of any script reads as the bytes
-// a program would hold for it.
-QByteArray AsciiFieldBytes(const QLineEdit* field)
-{
-    const QString text = field->text();
-    QByteArray bytes;
-    bytes.reserve(text.size());
-    for (qsizetype i = 0; i < text.size();) {
-        const QChar ch = text.at(i);
-        if (ch.unicode() <= 0xFF) {
-            bytes.append(char(ch.unicode()));
-            ++i;
-            continue;
-        }
-        const qsizetype units = ch.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate() ? 2 : 1;
-        bytes.append(QStringView(text).mid(i, units).toUtf8());
-        i += units;
-    }
-    return bytes;
 }
 
 } // namespace
@@ -218,6 +191,16 @@ TFormMorvic::TFormMorvic(const QStringList& arguments, QWidget* parent)
     bindAction(FUi->About1, &TFormMorvic::About1Click);
     bindAction(FUi->MenuItemAutoLoad, &TFormMorvic::MenuItemAutoLoadClick);
     bindAction(FUi->Help2, &TFormMorvic::Help2Click);
+
+    MenuItemStayOnTop = FUi->Settings1->addAction(QString::fromLatin1(MorvicStayOnTopCaption));
+    MenuItemStayOnTop->setObjectName(QStringLiteral("MenuItemStayOnTop"));
+    MenuItemStayOnTop->setCheckable(true);
+    if (!StayOnTopAvailable()) {
+        MenuItemStayOnTop->setEnabled(false);
+        MenuItemStayOnTop->setToolTip(QString::fromLatin1(MorvicStayOnTopUnavailable));
+        FUi->Settings1->setToolTipsVisible(true);
+    }
+    bindAction(MenuItemStayOnTop, &TFormMorvic::MenuItemStayOnTopClick);
     FUi->Label4->installEventFilter(this);
     connect(FUi->Label4, &TLinkLabel::Activated, this, [this] { Label4Click(FUi->Label4); });
 
@@ -282,8 +265,7 @@ void TFormMorvic::SetColorDialog(TColorDialogFunc dialog)
 
 int TFormMorvic::PadWidth() const
 {
-    const int position = FUi->UpDownPadHex->value();
-    return position < 0 ? 0 : (position > 16 ? 16 : position);
+    return MorvicPadWidth(FUi->UpDownPadHex->value());
 }
 
 void TFormMorvic::SetSwatchColor(uint32_t colour)
@@ -304,37 +286,25 @@ void TFormMorvic::InspectorChange(QObject* Sender)
         return;
     ++FUpdateDepth;
 
-    if (Sender == FUi->EditInspectDecimal)
-        FValue = DecimalFieldTextToValue(FieldBytes(FUi->EditInspectDecimal).constData());
-    else if (Sender == FUi->EditInspectHex)
-        FValue = HexTextToValue(FieldBytes(FUi->EditInspectHex).constData());
-    else if (Sender == FUi->EditInspectBinary)
-        FValue = BinaryTextToValue(FieldBytes(FUi->EditInspectBinary).constData());
-    else if (Sender == FUi->EditInspectOctal)
-        FValue = OctalTextToValue(FieldBytes(FUi->EditInspectOctal).constData());
-    else if (Sender == FUi->EditInspectAscii)
-        FValue = AsciiTextToValue(AsciiFieldBytes(FUi->EditInspectAscii).constData());
-
+    // The five fields, in the order they are written.
+    const std::pair<QLineEdit*, TMorvicField> fields[] = {
+        {FUi->EditInspectDecimal, TMorvicField::Decimal},
+        {FUi->EditInspectHex, TMorvicField::Hex},
+        {FUi->EditInspectBinary, TMorvicField::Binary},
+        {FUi->EditInspectOctal, TMorvicField::Octal},
+        {FUi->EditInspectAscii, TMorvicField::Ascii},
+    };
+    for (const auto& [field, kind] : fields) {
+        if (Sender == field)
+            FValue = MorvicFieldValue(kind, field->text());
+    }
     // The field being typed into keeps its text exactly as typed.
-    char text[48];
-    if (Sender != FUi->EditInspectDecimal) {
-        std::snprintf(text, sizeof text, "%u", unsigned(FValue));
-        SetFieldBytes(FUi->EditInspectDecimal, text);
+    for (const auto& [field, kind] : fields) {
+        if (Sender != field)
+            SetFieldBytes(field, MorvicFieldText(kind, FValue, pad).c_str());
     }
-    if (Sender != FUi->EditInspectHex) {
-        std::snprintf(text, sizeof text, "%0*X", pad, unsigned(FValue));
-        SetFieldBytes(FUi->EditInspectHex, text);
-    }
-    if (Sender != FUi->EditInspectBinary)
-        SetFieldBytes(FUi->EditInspectBinary, ValueToBinary(FValue, 0).c_str());
-    if (Sender != FUi->EditInspectOctal) {
-        std::snprintf(text, sizeof text, "%o", unsigned(FValue));
-        SetFieldBytes(FUi->EditInspectOctal, text);
-    }
-    if (Sender != FUi->EditInspectAscii)
-        SetFieldBytes(FUi->EditInspectAscii, ValueToAscii(FValue).c_str());
 
-    SetSwatchColor(EndianFlip24(FValue));
+    SetSwatchColor(MorvicSwatchColour(FValue));
     --FUpdateDepth;
 }
 
@@ -448,7 +418,13 @@ void TFormMorvic::LoadSettings()
     // The spinner keeps the low 16 bits, read back with their sign, and
     // brings that into its own range.
     FUi->UpDownPadHex->setValue(int(int16_t(ParamReadInt(store, MorvicSettingPadHex, 0))));
+    // Read only from settings that exist: a first start seeds just the
+    // values above.
+    if (store.Disposition == ParamOpenedExistingKey)
+        FStayOnTop = ParamReadInt(store, MorvicSettingStayOnTop, 0) != 0 ? 1 : 0;
     ParamClose(store);
+    if (FStayOnTop && StayOnTopAvailable())
+        SetStayOnTop(this, true);
 
     UpdateMenuChecks();
 }
@@ -472,6 +448,7 @@ void TFormMorvic::SaveSettings()
     ParamWriteInt(store, MorvicSettingHideOnTaskbar, FHideOnTaskbar);
     ParamWriteInt(store, MorvicSettingAutoLoad, FAutoLoad);
     ParamWriteInt(store, MorvicSettingPadHex, int32_t(int16_t(FUi->UpDownPadHex->value())));
+    ParamWriteInt(store, MorvicSettingStayOnTop, FStayOnTop);
     ParamClose(store);
 }
 
@@ -479,6 +456,8 @@ void TFormMorvic::UpdateMenuChecks()
 {
     FUi->HideonTaskbarinsteadofClosing1->setChecked(FHideOnTaskbar != 0);
     FUi->MenuItemAutoLoad->setChecked(FAutoLoad != 0);
+    if (MenuItemStayOnTop)
+        MenuItemStayOnTop->setChecked(FStayOnTop != 0);
 }
 
 void TFormMorvic::FormClose(QObject*, bool& CloseAllowed)
@@ -558,6 +537,14 @@ void TFormMorvic::Help2Click(QObject*)
 void TFormMorvic::Label4Click(QObject*)
 {
     ShellOpenAddress(WebMakerSite);
+}
+
+void TFormMorvic::MenuItemStayOnTopClick(QObject*)
+{
+    FStayOnTop = FStayOnTop ? 0 : 1;
+    UpdateMenuChecks();
+    // Stored at the next close, like the other Settings items.
+    SetStayOnTop(this, FStayOnTop != 0);
 }
 
 qintptr TFormMorvic::TrayMessage(TTrayMessage& Message)

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+class QAction;
 class QCloseEvent;
 class QDialog;
 class QLineEdit;
@@ -40,6 +41,14 @@ inline constexpr const char* MorvicSettingHeight = "height";
 inline constexpr const char* MorvicSettingHideOnTaskbar = "hideontaskbar";
 inline constexpr const char* MorvicSettingAutoLoad = "autoload";
 inline constexpr const char* MorvicSettingPadHex = "padhex";
+// Beside the window's own values: keep the window above other windows.
+inline constexpr const char* MorvicSettingStayOnTop = "stayontop";
+
+// The Settings menu item that keeps the window above others, and why it is
+// disabled where the window system offers no such request.
+inline constexpr const char* MorvicStayOnTopCaption = "Stay on &Top";
+inline constexpr const char* MorvicStayOnTopUnavailable =
+    "Wayland compositors do not let a program keep its window above others";
 
 // The switch that hides the window to the notification area right after
 // start; matched in any case, anywhere among the arguments.
@@ -91,6 +100,8 @@ public:
     QEvent::Type TaskbarCreatedMessage() const { return FTaskbarCreatedMsg; }
 
     uint32_t Value() const { return FValue; }
+    bool HideOnTaskbar() const { return FHideOnTaskbar != 0; }
+    bool StayOnTop() const { return FStayOnTop != 0; }
 
     // Replaces the colour chooser (tests answer it without a modal loop).
     void SetColorDialog(TColorDialogFunc dialog);
@@ -128,7 +139,10 @@ public:
     void MenuItemAutoLoadClick(QObject* Sender);
     void Help2Click(QObject* Sender);
     void Label4Click(QObject* Sender);
+    void MenuItemStayOnTopClick(QObject* Sender);
     void UpdateMenuChecks();
+    // Also when the session ends (the session manager, SIGTERM).
+    void SaveSettings();
     // The icon's mouse events, and the notification area's (re)appearance.
     // Both return the message's result.
     qintptr TrayMessage(TTrayMessage& Message);
@@ -142,7 +156,6 @@ protected:
     void FormCreate();
     void ParseCommandLine();
     void LoadSettings();
-    void SaveSettings();
     // Every close request: saves the settings, then either lets the close go
     // on (CloseAllowed stays true) or turns it into a hide to the tray.
     void FormClose(QObject* Sender, bool& CloseAllowed);
@@ -154,6 +167,7 @@ protected:
     std::unique_ptr<Ui::TFormMorvic> FUi;
     QMenu* PopupMenuTaskbar = nullptr; // the tray icon's menu: Open1, N4, MenuItem1
     QTimer* TimerStartup = nullptr;    // 100 ms, not started here
+    QAction* MenuItemStayOnTop = nullptr; // Settings › Stay on Top
 
     QEvent::Type FTaskbarCreatedMsg = QEvent::None;
     int32_t FUpdateDepth = 0;
@@ -161,6 +175,7 @@ protected:
     int32_t FQuitRequested = 0;
     int32_t FAutoLoad = 0;
     int32_t FAutoMinimize = 0;
+    int32_t FStayOnTop = 0;
     uint32_t FValue = 0;
     std::unique_ptr<THideOnTaskbar> FTray;
 

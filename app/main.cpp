@@ -1,18 +1,30 @@
-// Program entry: captures the start-up directory, creates the main window and
-// runs the event loop until the main window really closes. The about box and
-// the password dialog are made when they are used, each afresh.
+// The program's entry, in the program library that the `tarvolin` executable
+// loads (launch/Launch.h): reads the command line (printing needs no window),
+// hands a start over to the copy that runs already, else captures the
+// start-up directory, creates the main window and runs the event loop until
+// the main window really closes. The about box and the password dialog are
+// made when they are used, each afresh.
+#include "Activation.h"
+#include "Commandline.h"
 #include "Fmorvic.h"
 #include "Fontwarmup.h"
+#include "Instancelink.h"
+#include "Launch.h"
 #include "Lazyicons.h"
 #include "Messagebox.h"
 #include "Resources.h"
+#include "Summon.h"
+#include "Termination.h"
 
 #include <QApplication>
 #include <QByteArray>
 #include <QDir>
+#include <QSessionManager>
 
+#include <clocale>
+#include <cstdio>
 #include <exception>
-#include <malloc.h>
+#include <memory>
 
 namespace {
 
@@ -43,16 +55,41 @@ public:
 
 } // namespace
 
-int main(int argc, char* argv[])
+extern "C" __attribute__((visibility("default"))) int TarvolinProgramMain(int argc, char* argv[],
+                                                                           TProgramLaunch* launch)
 {
-#ifdef __GLIBC__
-    // The program lives all day, mostly hidden in the notification area.
-    // Blocks from 128 KiB up (images, mostly) get pages of their own that go
-    // back to the system when freed. Left to itself the allocator raises that
-    // bound past the first such block freed, and the next ones grow the heap
-    // for good: the window icon's images alone left 0.3 MiB there.
-    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
-#endif
+    // Everything that changes the environment or the locale happens here,
+    // before any other thread runs: the process's locale from the
+    // environment, and the launcher's focus permission taken out (the
+    // application object would remove the startup id while it is made).
+    std::setlocale(LC_ALL, "");
+    const TMorvicCommand command = ParseMorvicCommandLine(MorvicArguments(argc, argv));
+    if (command.Run != TMorvicRun::Window && command.Run != TMorvicRun::Toggle)
+        return RunMorvicCommand(command, stdout, stderr); // no display, no settings written
+
+    // A copy runs already: it takes the request, and this start ends without
+    // touching the settings. The executable has asked already for a plain
+    // window start.
+    std::unique_ptr<TInstanceLink> ownLink;
+    TInstanceLink* instance = launch ? launch->Link : nullptr;
+    TActivationRequest start = instance ? launch->Start : TActivationRequest();
+    if (!instance) {
+        start = TakeActivationEnvironment(command.Run == TMorvicRun::Toggle ? TActivationKind::Toggle
+                                          : command.AutoMinimize            ? TActivationKind::Probe
+                                                                            : TActivationKind::Activate);
+        ownLink = std::make_unique<TInstanceLink>(TARVOLIN_APP_ID);
+        instance = ownLink.get();
+        switch (instance->HandOver(start)) {
+        case THandOverResult::Handed:
+            return 0;
+        case THandOverResult::Failed:
+            std::fprintf(stderr, "tarvolin: the running copy did not answer: %s\n", instance->Error().c_str());
+            return 1;
+        case THandOverResult::NoRunningCopy:
+            break;
+        }
+    }
+
     // The working directory at start, before anything can change it; the
     // Users Manual item looks for the manual there first. It stays null when
     // the directory cannot be read (it was removed, say).
@@ -66,6 +103,12 @@ int main(int argc, char* argv[])
     // window to its entry (name and icon) by it.
     QGuiApplication::setDesktopFileName(QStringLiteral(TARVOLIN_APP_ID));
     try {
+        // Another start may have won the race for the name since.
+        TInstanceServer server(*instance);
+        if (!server.Listen()) {
+            const THandOverResult result = instance->HandOver(start);
+            return result == THandOverResult::Handed ? 0 : 1;
+        }
         UseLazyIconStyle();
         QApplication::setWindowIcon(TarvolinIcon());
         fontConfig.Wait();
@@ -75,7 +118,19 @@ int main(int argc, char* argv[])
         // (the tray object keeps the program running while hidden, so the
         // window's close alone would not end it then).
         QObject::connect(&formMorvic, &TFormMorvic::Ended, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+        QObject::connect(&server, &TInstanceServer::Requested, &formMorvic,
+                         [&formMorvic](const TActivationRequest& request) { SummonMorvic(formMorvic, request); });
+        // The session ends (the session manager's logout, or SIGTERM): the
+        // settings are saved as a close saves them. A terminating signal then
+        // quits as File › Quit does.
+        QObject::connect(&app, &QGuiApplication::commitDataRequest, &formMorvic,
+                         [&formMorvic](QSessionManager&) { formMorvic.SaveSettings(); });
+        TTerminationWatch termination;
+        QObject::connect(&termination, &TTerminationWatch::TerminationRequested, &formMorvic,
+                         [&formMorvic] { formMorvic.Quit2Click(nullptr); });
+        PrepareActivation(start);
         formMorvic.show();
+        EndStartupNotification(start);
         app.exec();
     } catch (const std::exception& e) {
         ShowException(e.what());

@@ -551,3 +551,20 @@ int ParamReadString(TParamStore& store, const char* name, const char* defaultTex
     }
     return int(std::strlen(dest));
 }
+
+qint32 ParamPeekInt(const char* appName, const char* name, qint32 defaultValue)
+{
+    if (!ValidAppName(appName) || !name || !*name || !NativeSettingsAreFiles())
+        return defaultValue;
+    const QString path = ParamFilePath(nullptr, appName, 1);
+    const QFileInfo info(path);
+    // The same refusals as an opening: a file that is not plain text (a
+    // pipe, a device, binary junk) is not read.
+    if (!info.isFile() || !SettingsFileIsText(path))
+        return defaultValue;
+    const QSettings settings(path, QSettings::IniFormat);
+    qint32 value = defaultValue;
+    if (settings.status() != QSettings::NoError || !ReadStoredInt(settings.value(Latin1(name)), &value))
+        return defaultValue;
+    return value;
+}

@@ -79,3 +79,9 @@ QByteArray ParamCutText(const QByteArray& text, int maxBytes);
 // The file a store opened with these arguments uses (for the user's manual,
 // diagnostics and tests); empty for a profile store without a file name.
 QString ParamFilePath(const char* iniFile, const char* appName, int useRegistry);
+
+// The integer stored under name in the settings store of appName, or
+// defaultValue, read without opening the store for use: nothing is created,
+// seeded, saved or re-permissioned (for a reader that must leave the
+// settings file exactly as it is, such as a command that only prints).
+qint32 ParamPeekInt(const char* appName, const char* name, qint32 defaultValue);

@@ -33,6 +33,7 @@ TWindowSystemTraits WindowSystemTraits()
         traits.ReportsPosition = false;
         traits.ReliableMinimise = false;
         traits.FreeStandingPopups = false;
+        traits.StayOnTop = false;
     }
     return traits;
 }

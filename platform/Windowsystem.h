@@ -5,7 +5,8 @@
 // minimise it and report the window coming back, and show a menu anywhere on
 // the screen. A Wayland compositor keeps window positions to itself, may
 // ignore a request to minimise (tiling compositors do) without saying so, and
-// places a menu only relative to a window of the program that is on screen.
+// places a menu only relative to a window of the program that is on screen,
+// and its xdg-shell has no request to keep a window above the others.
 class QWidget;
 
 struct TWindowSystemTraits
@@ -13,6 +14,7 @@ struct TWindowSystemTraits
     bool ReportsPosition = true;      // a window's position can be read back and set
     bool ReliableMinimise = true;     // minimising is honoured, and the restore reported
     bool FreeStandingPopups = true;   // a menu can pop up with none of our windows shown
+    bool StayOnTop = true;            // a window can ask to stay above the others
 };
 
 // The traits of the window system the application runs on.

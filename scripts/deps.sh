@@ -10,7 +10,8 @@ set -euo pipefail
 # Qt Designer plugin (Qt's Designer package needs Qt6OpenGL, from
 # libqt6opengl6-dev).
 build=(cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools
-       libqt6opengl6-dev libgl-dev qt6-svg-dev libxcb1-dev fonts-dejavu-core)
+       libqt6opengl6-dev libgl-dev qt6-svg-dev libxcb1-dev libdbus-1-dev pkgconf
+       fonts-dejavu-core)
 # Running the program without a display: Xvfb and the screenshot tools.
 run=(xvfb xauth imagemagick x11-utils)
 # The tests: the end-to-end tools (window managers, tray hosts and panels on

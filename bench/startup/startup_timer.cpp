@@ -3,6 +3,7 @@
 // holds once it has settled after the map.
 //
 //   startup_timer <runs> <name>=<program>[@<argument>] ...
+//   startup_timer <runs> <name>=<program> <name>=+<program> ...
 //
 // The server must run no other client and no window manager (a fresh
 // xvfb-run): every top-level window is then a child of the root window, and
@@ -14,7 +15,12 @@
 // first. Most starts end the program at its map; every SettleEvery-th run
 // lets each program settle for SettleMs and reads its resident memory then.
 //
-// Prints, per program, its median time to the map in ms, and from the settled
+// A program written with a "+" before its path is timed as a later start: one
+// copy of it is started (and waited for) before the runs and left running,
+// and each timed start is from the spawn until that later start has ended
+// (it hands over to the running copy and maps no window of its own).
+//
+// Prints, per program, its median time to the map (or to the end) in ms, and from the settled
 // runs the processor time all its threads used until it was ended (ms: the
 // start-up and the settling after it; steadier than the wall clock on a busy
 // machine, though it leaves out waiting for the disk and the X server, and
@@ -65,6 +71,7 @@ struct TProgram
     std::string Name;
     std::string Path;
     std::string Argument; // one argument, or none when empty
+    bool LaterStart = false; // timed to its end, with a first copy running
     std::vector<double> Times;
     std::vector<double> CpuMs;
     std::vector<double> RssKiB;
@@ -139,10 +146,40 @@ void SleepMs(int ms)
     }
 }
 
+// A later start: spawn, wait until it has ended by itself (status 0).
+TStart StartLater(const TProgram& p)
+{
+    char* argv[] = {const_cast<char*>(p.Path.c_str()), nullptr};
+    pid_t pid = 0;
+    TStart result;
+    const double start = NowMs();
+    if (posix_spawn(&pid, p.Path.c_str(), nullptr, nullptr, argv, environ) != 0)
+        return result;
+    int status = 0;
+    rusage usage {};
+    const double deadline = start + MapTimeoutMs;
+    while (wait4(pid, &status, WNOHANG, &usage) == 0) {
+        if (NowMs() > deadline) {
+            kill(pid, SIGKILL);
+            wait4(pid, &status, 0, &usage);
+            return result;
+        }
+        timespec pause {0, 100000L}; // 0.1 ms
+        nanosleep(&pause, nullptr);
+    }
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        result.Ms = NowMs() - start;
+    result.CpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0
+        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+    return result;
+}
+
 // One start: spawn, wait for the map, end it; with settle, let it settle
 // first and read its memory and processor time.
 TStart StartOne(xcb_connection_t* c, const TProgram& p, bool settle)
 {
+    if (p.LaterStart)
+        return StartLater(p);
     Drain(c);
     char* argv[] = {const_cast<char*>(p.Path.c_str()), const_cast<char*>(p.Argument.c_str()), nullptr};
     if (p.Argument.empty())
@@ -220,6 +257,10 @@ int main(int argc, char** argv)
             path.resize(at);
         }
         TProgram program;
+        if (!path.empty() && path[0] == '+') {
+            program.LaterStart = true;
+            path.erase(0, 1);
+        }
         program.Name.assign(argv[i], size_t(eq - argv[i]));
         program.Path = path;
         program.Argument = argument;
@@ -236,6 +277,21 @@ int main(int argc, char** argv)
     xcb_change_window_attributes(c, screen->root, XCB_CW_EVENT_MASK, &mask);
     xcb_flush(c);
 
+    // The running copies the later starts hand over to.
+    std::vector<pid_t> firstCopies;
+    for (const TProgram& p : programs) {
+        if (!p.LaterStart)
+            continue;
+        Drain(c);
+        char* first[] = {const_cast<char*>(p.Path.c_str()), nullptr};
+        pid_t pid = 0;
+        if (posix_spawn(&pid, p.Path.c_str(), nullptr, nullptr, first, environ) != 0
+            || !WaitForMap(c, NowMs() + MapTimeoutMs)) {
+            std::fprintf(stderr, "%s: the first copy mapped no window\n", p.Name.c_str());
+            return 1;
+        }
+        firstCopies.push_back(pid);
+    }
     for (TProgram& p : programs) {
         if (StartOne(c, p, false).Ms < 0) {
             std::fprintf(stderr, "%s: no window was mapped\n", p.Name.c_str());
@@ -271,6 +327,10 @@ int main(int argc, char** argv)
                 PairedRatio(programs[a].RssKiB, programs[b].RssKiB),
                 PairedRatio(programs[a].DirtyKiB, programs[b].DirtyKiB));
         }
+    }
+    for (const pid_t pid : firstCopies) {
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
     }
     xcb_disconnect(c);
     return 0;

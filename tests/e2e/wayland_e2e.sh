@@ -32,9 +32,10 @@ if [ "$(id -u)" = 0 ]; then
   mkdir -p "$WORK"
   run=$(mktemp -d /tmp/tarvolin-wayland.XXXXXX)
   mkdir -p "$run/e2e" "$run/common" "$run/bin" "$run/work"
-  cp "$0" "$run/e2e/"
+  cp "$0" "$HERE/wayland_token.py" "$run/e2e/"
   cp "$HERE"/../common/*.sh "$run/common/"
   cp "$APP_BIN" "$run/bin/tarvolin"
+  cp "$(dirname "$APP_BIN")"/libtarvolin-program.so "$run/bin/"
   chown -R nobody:nogroup "$run"
   chmod 755 "$run"
   keep=(PATH="$PATH" STEP_TIMEOUT="$STEP_TIMEOUT" TARVOLIN_APP_ID="$APP_ID" TARVOLIN_E2E_USER=1)
@@ -127,6 +128,8 @@ start_sway() {
   cat >"$WORK/sway.conf" <<CONF
 output * resolution 1024x768 position 0,0 bg #203040 solid_color
 default_border none
+# Let a program take the focus with a launcher's activation token.
+focus_on_window_activation focus
 bar {
     id bar-0
     position bottom
@@ -172,6 +175,25 @@ step "Activate restores"
 sni_item_call Activate
 wait_for "the window to come back" window_shown
 wait_for "the item to go" sni_no_item
+
+step "a second start with a launcher's activation token brings the window to the focus"
+window_focused() {
+  swaymsg -t get_tree 2>/dev/null | APP_ID=$APP_ID python3 -c '
+import json, os, sys
+def walk(n):
+    if n.get("app_id") == os.environ["APP_ID"] and n.get("focused"):
+        sys.exit(0)
+    for c in n.get("nodes", []) + n.get("floating_nodes", []):
+        walk(c)
+walk(json.load(sys.stdin)); sys.exit(1)'
+}
+swaymsg workspace 2 >/dev/null # out of sight, without the focus
+window_unfocused() { ! window_focused; }
+wait_for "the window to lose the focus" window_unfocused
+token=$(python3 "$HERE/wayland_token.py") || fail "sway gave no activation token"
+XDG_ACTIVATION_TOKEN=$token "$APP_BIN" >>"$WORK/second.log" 2>&1 || fail "the second start ended with status $?"
+wait_for "the window to have the focus" window_focused
+[ "$(pgrep -c -f "^$APP_BIN")" -eq 1 ] || fail "more than one copy runs"
 
 step "the host's ContextMenu opens no window; the menu's Open restores"
 hide_by_close

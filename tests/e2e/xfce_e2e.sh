@@ -12,7 +12,7 @@ STEP_TIMEOUT=${STEP_TIMEOUT:-15}
 HERE=$(cd "$(dirname "$0")" && pwd)
 
 . "$HERE/../common/shelltest.sh"
-require_programs Xvfb openbox xfce4-panel dbus-run-session busctl xdotool wmctrl xwininfo xprop
+require_programs Xvfb openbox xfce4-panel dbus-run-session busctl xdotool wmctrl xwininfo xprop xmessage pgrep
 
 # The panel's settings daemon is started by the bus and inherits the bus's
 # environment: the settings folder must be set before the bus starts, or the
@@ -161,6 +161,49 @@ start_panel
 wmctrl -a Tarvolin
 wait_for "the window to come back" window_visible
 
+step "a second start brings the running window forward, hands over and ends"
+# Another window has the focus: the running one must come in front of it.
+xmessage -name other "another program" >"$WORK/xmessage.log" 2>&1 & PIDS+=($!)
+OTHER=$(xdotool search --sync --onlyvisible --classname '^other$' | head -1)
+active() { xdotool getactivewindow 2>/dev/null; }
+other_active() { [ "$(active)" = "$OTHER" ]; }
+click_until "the other window to have the focus" other_active xdotool windowactivate "$OTHER"
+ours_active() { [ "$(active)" = "$(xdotool search --onlyvisible --name '^Tarvolin$' | head -1)" ]; }
+second_start() {
+  "$APP_BIN" "$@" >>"$WORK/second.log" 2>&1
+  local rc=$?
+  [ $rc -eq 0 ] || fail "the second start ended with status $rc"
+}
+copies() { pgrep -c -f "^$APP_BIN" 2>/dev/null || echo 0; }
+second_start
+wait_for "the running window to take the focus" ours_active
+[ "$(copies)" -eq 1 ] || fail "$(copies) copies run"
+
+step "hidden in the tray, a second start restores the window; still one item"
+hide_by_close
+[ "$(sni_items | awk '{print $2}')" = 1 ] || fail "not exactly one item: $(sni_items)"
+second_start
+wait_for "the window to come back" window_visible
+wait_for "the item to go" sni_no_item
+[ "$(copies)" -eq 1 ] || fail "$(copies) copies run"
+
+step "with a password set, --toggle asks for it rather than showing the window"
+printf 'hidetask_usepassword=1\nhidetask_password=secret\n' >>"$SETTINGS"
+hide_by_close # the password is read at every hide
+second_start --toggle
+dialog_visible() { [ -n "$(xdotool search --onlyvisible --name '^Restore Program$' 2>/dev/null)" ]; }
+wait_for "the password dialog" dialog_visible
+window_visible && fail "the window came back without the password"
+xdotool search --onlyvisible --name '^Restore Program$' windowactivate --sync key Escape
+wait_for "the dialog to close" bash -c "! xdotool search --onlyvisible --name '^Restore Program\$' >/dev/null 2>&1"
+window_visible && fail "a cancelled password showed the window"
+second_start --toggle
+wait_for "the password dialog" dialog_visible
+xdotool search --onlyvisible --name '^Restore Program$' windowactivate --sync type secret
+xdotool key Return
+wait_for "the window to come back" window_visible
+sed -i '/^hidetask_/d' "$SETTINGS"
+
 step "a real right click shows the panel's menu for the icon; its Quit ends the program"
 hide_by_close
 wait_for "the icon in the panel" icon_shown
@@ -171,4 +214,14 @@ wait_for "the program to end" app_ended
 wait "$APP"; rc=$?; APP=""
 [ $rc -eq 0 ] || fail "the program ended with status $rc"
 grep -q '^hideontaskbar=1' "$SETTINGS" || fail "the settings were not kept"
+
+step "SIGTERM (a session that ends) saves the settings as a close does, and ends"
+"$APP_BIN" >>"$WORK/tarvolin.log" 2>&1 & APP=$!
+wait_for "the Tarvolin window" window_visible
+sed -i 's/^padhex=.*/padhex=7/' "$SETTINGS" # not what the window holds
+kill -TERM "$APP"
+wait_for "the program to end" app_ended
+wait "$APP"; rc=$?; APP=""
+[ $rc -eq 0 ] || fail "the program ended with status $rc after SIGTERM"
+grep -q '^padhex=0$' "$SETTINGS" || fail "the settings were not saved at SIGTERM: $(grep padhex "$SETTINGS")"
 echo "PASS"

@@ -16,7 +16,7 @@ mkdir -p "$artifacts"
 # Longest input per target: captions up to 2,000 bytes (stretched to 5,000
 # by the target itself), operation streams of a few hundred steps.
 declare -A maxlen=([fuzz_numbase]=512 [fuzz_htmllabel]=2100 [fuzz_hexeditor]=1200 [fuzz_settings]=600
-                   [fuzz_dbusmenu]=400)
+                   [fuzz_dbusmenu]=400 [fuzz_instance]=1100)
 
 export QT_QPA_PLATFORM=offscreen
 export QT_LOGGING_RULES='qt.qpa.*=false'
@@ -27,7 +27,7 @@ export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 
 status=0
-for target in fuzz_numbase fuzz_htmllabel fuzz_hexeditor fuzz_settings fuzz_dbusmenu; do
+for target in fuzz_numbase fuzz_htmllabel fuzz_hexeditor fuzz_settings fuzz_dbusmenu fuzz_instance; do
   bin="$build/tests/fuzz/$target"
   if [ ! -x "$bin" ]; then
     echo "missing fuzz target: $bin" >&2

@@ -26,7 +26,8 @@ mkdir -p "$WORK/config/Dremsel" "$WORK/runtime" "$WORK/home"
 chmod 700 "$WORK/runtime"
 export XDG_CONFIG_HOME="$WORK/config" XDG_RUNTIME_DIR="$WORK/runtime" HOME="$WORK/home"
 export QT_QPA_PLATFORM=xcb
-unset WAYLAND_DISPLAY
+# No session bus: the user's running Tarvolin must not take this start over.
+unset WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS
 
 APP=""
 cleanup() { [ -n "$APP" ] && kill "$APP" 2>/dev/null; wait 2>/dev/null; }
@@ -40,6 +41,8 @@ window_visible() { [ -n "$(xdotool search --onlyvisible --name '^Tarvolin$' 2>/d
 odd_dir="$WORK/bin dir with spaces, \"quotes\", it's \$HOME & #1"
 mkdir -p "$odd_dir"
 cp "$APP_BIN" "$odd_dir/tar volin"
+# The program library the executable loads goes beside it.
+cp "$(dirname "$APP_BIN")"/libtarvolin-program.so "$odd_dir/"
 
 settings="$XDG_CONFIG_HOME/Dremsel/KVMorvic.conf"
 printf '\377\376 not settings\n[[[\n\000\001\002' >"$settings"
