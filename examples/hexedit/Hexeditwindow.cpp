@@ -10,9 +10,11 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDockWidget>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeySequence>
@@ -20,6 +22,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -89,6 +92,14 @@ THexEditWindow::THexEditWindow(QWidget* parent)
     // has to repaint it. The wheel over the editor scrolls the bar.
     connect(FScrollBar, &QScrollBar::valueChanged, FEditor, qOverload<>(&QWidget::update));
     FEditor->installEventFilter(this);
+
+    // A change made to the open file by another program: the document
+    // compares the file with what it read, and says so (OnSourceChange).
+    FWatcher = new QFileSystemWatcher(this);
+    connect(FWatcher, &QFileSystemWatcher::fileChanged, this, [this] {
+        FEditor->Document()->CheckSource();
+        WatchFile(); // a file replaced by a rename is watched no more
+    });
 
     FBlinkTimer = new QTimer(this);
     FBlinkTimer->setInterval(BlinkInterval);
@@ -270,7 +281,7 @@ void THexEditWindow::ConnectEditor()
 {
     connect(FEditor, &THexEditor::OnCursorChange, this, [this] { RefreshCursorStatus(); });
     connect(FEditor, &THexEditor::OnCursorByteChange, this, [this] { RefreshCursorStatus(); });
-    connect(FEditor, &THexEditor::OnSizeChange, this, [this](QObject*, int size) {
+    connect(FEditor, &THexEditor::OnSizeChange, this, [this](QObject*, qint64 size) {
         FDataSize = size;
         FSizeLabel->setText(tr("Size: %1 bytes").arg(size));
     });
@@ -284,6 +295,11 @@ void THexEditWindow::ConnectEditor()
         FNameLabel->setText(std::strcmp(name, "(null)") == 0 ? tr("No file open") : QFile::decodeName(name));
     });
     connect(FEditor, &THexEditor::OnChangeLogUpdate, this, [this] { RefreshLog(); });
+    connect(FEditor, &THexEditor::OnSourceChange, this, [this](QObject*, int changes) {
+        statusBar()->showMessage((changes & THexDocument::scReplaced)
+                                     ? tr("The file was replaced or removed on disk by another program")
+                                     : tr("The file was changed on disk by another program"));
+    });
     // Characters typed into the character panel change bytes without a
     // cursor-byte event; the cursor move that follows refreshes the value.
 }
@@ -294,6 +310,8 @@ bool THexEditWindow::OpenFile(const QString& path)
     switch (result) {
     case THexEditor::frOk:
         FFilePath = QFileInfo(path).absoluteFilePath();
+        if (FEditor->Document()->ReadOnly())
+            statusBar()->showMessage(tr("A device: shown read-only"), 5000);
         break;
     case THexEditor::frReadShort:
         // The buffer now holds part of the new file while the editor keeps
@@ -304,15 +322,59 @@ bool THexEditWindow::OpenFile(const QString& path)
                                    "Use Save As to keep what was read.").arg(Quoted(path)));
         break;
     default:
-        ShowMessage(tr("Open"), tr("Cannot open %1.\nIt may be missing, unreadable, not a regular file "
-                                   "or too large for the editor.").arg(Quoted(path)));
+        ShowMessage(tr("Open"), tr("Cannot open %1.\n%2").arg(Quoted(path), FEditor->Document()->ErrorText()));
         break;
     }
     FLastFindKey.clear();
+    WatchFile();
     UpdateFileActions();
     UpdateTitle();
     RefreshCursorStatus();
     return result == THexEditor::frOk;
+}
+
+void THexEditWindow::WatchFile()
+{
+    if (!FWatcher->files().isEmpty())
+        FWatcher->removePaths(FWatcher->files());
+    if (!FFilePath.isEmpty())
+        FWatcher->addPath(FFilePath);
+}
+
+void THexEditWindow::WaitForWork(const QString& what)
+{
+    QEventLoop loop;
+    bool done = false;
+    const auto finish = [&] {
+        done = true;
+        loop.quit();
+    };
+    const auto found = connect(FEditor, &THexEditor::OnFindDone, &loop, finish);
+    const auto saved = connect(FEditor, &THexEditor::OnSaveDone, &loop, finish);
+    QProgressDialog progress(what, tr("Cancel"), 0, 1000, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.setValue(0);
+    connect(FEditor, &THexEditor::OnProgress, &progress, [&progress](QObject*, qint64 done, qint64 total) {
+        progress.setValue(total > 0 ? int(done * 1000 / total) : 0);
+    });
+    connect(&progress, &QProgressDialog::canceled, FEditor, &THexEditor::CancelWork);
+    // Input waits until the work is over; the window still repaints.
+    FWorking = true;
+    QWidget* focus = QApplication::focusWidget();
+    centralWidget()->setEnabled(false);
+    menuBar()->setEnabled(false);
+    if (!done)
+        loop.exec();
+    centralWidget()->setEnabled(true);
+    menuBar()->setEnabled(true);
+    if (focus)
+        focus->setFocus();
+    FWorking = false;
+    disconnect(found);
+    disconnect(saved);
 }
 
 bool THexEditWindow::SaveFile()
@@ -326,16 +388,36 @@ bool THexEditWindow::SaveFile()
 
 bool THexEditWindow::SaveFileAs(const QString& path)
 {
-    const int result = FEditor->SaveToFile(NativeName(path).constData());
+    // Another program wrote to the file since it was opened or saved here:
+    // saving now would throw its bytes away.
+    const bool sameFile = !FFilePath.isEmpty() && QFileInfo(path).absoluteFilePath() == FFilePath;
+    if (sameFile && FEditor->Document()->CheckSource() != 0) {
+        switch (AskChangedOnDisk()) {
+        case caOverwrite: break;
+        case caReload: OpenFile(FFilePath); return false;
+        default: return false;
+        }
+    }
+    int result = THexEditor::frBusy;
+    const auto done = connect(FEditor, &THexEditor::OnSaveDone, this, [&result](QObject*, int r) { result = r; });
+    if (FEditor->StartSaveToFile(NativeName(path).constData()))
+        WaitForWork(tr("Saving %1...").arg(Quoted(path)));
+    disconnect(done);
     if (result == THexEditor::frOk) {
         FFilePath = QFileInfo(path).absoluteFilePath();
         statusBar()->showMessage(tr("Saved %1").arg(Quoted(path)), 3000);
+    } else if (result == THexEditor::frCancelled) {
+        statusBar()->showMessage(tr("Save cancelled; the file on disk was left as it was"), 5000);
     } else if (result == THexEditor::frWriteShort) {
         ShowMessage(tr("Save"), tr("%1 could not be written completely (is the disk full?).\n"
                                    "The file on disk was left as it was.").arg(Quoted(path)));
+    } else if (result == THexEditor::frSourceLost) {
+        ShowMessage(tr("Save"), tr("%1 was not saved.\n%2\nReopen the file to go on.")
+                                    .arg(Quoted(path), FEditor->Document()->ErrorText()));
     } else {
-        ShowMessage(tr("Save"), tr("Cannot open %1 for writing.").arg(Quoted(path)));
+        ShowMessage(tr("Save"), tr("Cannot save to %1.\n%2").arg(Quoted(path), FEditor->Document()->ErrorText()));
     }
+    WatchFile();
     UpdateFileActions();
     UpdateTitle();
     return result == THexEditor::frOk;
@@ -347,6 +429,7 @@ bool THexEditWindow::CloseFile()
         return false;
     FEditor->SetNotLoaded();
     FFilePath.clear();
+    WatchFile();
     FLastFindKey.clear();
     UpdateFileActions();
     UpdateTitle();
@@ -365,25 +448,32 @@ bool THexEditWindow::MaybeSave()
     }
 }
 
-int THexEditWindow::FindFromBar()
+qint64 THexEditWindow::FindFromBar()
 {
     const QByteArray text = FFindText->text().toLatin1();
     const int mode = FFindMode->currentData().toInt();
     const int flags = (FMatchCase->isChecked() ? int(THexEditor::sfMatchCase) : 0)
                       | (FFromCursor->isChecked() ? int(THexEditor::sfFromCursor) : 0);
     const QString key = QStringLiteral("%1/%2/").arg(mode).arg(flags) + QString::fromLatin1(text);
-    int found;
+    qint64 found = -1;
+    const auto done = connect(FEditor, &THexEditor::OnFindDone, this, [&found](QObject*, qint64 at) { found = at; });
+    bool started;
     if (key == FLastFindKey) {
-        found = FEditor->FindNext();
+        started = FEditor->StartFindNext();
     } else {
         FLastFindKey = key;
-        found = FEditor->FindFirst(text.constData(), mode, flags);
+        started = FEditor->StartFindFirst(text.constData(), mode, flags);
     }
+    if (started)
+        WaitForWork(tr("Searching..."));
+    disconnect(done);
     if (found >= 0) {
         char offset[THexEditor::TextSize];
         FEditor->FormatOffset(found, offset);
         FFindStatus->setText(tr("Found at %1").arg(EditorText(offset)));
         FEditor->SetCursorOffset(found);
+    } else if (found == THexEditor::FindCancelled) {
+        FFindStatus->setText(tr("Stopped"));
     } else {
         FFindStatus->setText(tr("Not found"));
     }
@@ -410,7 +500,7 @@ void THexEditWindow::LogItemActivated(QTreeWidget* list)
     if (!item)
         return;
     bool ok = false;
-    const int offset = item->text(0).toInt(&ok, 16);
+    const qint64 offset = item->text(0).toLongLong(&ok, 16);
     if (ok) {
         FEditor->SetCursorOffset(offset);
         FEditor->setFocus();
@@ -427,7 +517,7 @@ void THexEditWindow::RefreshLog()
 void THexEditWindow::RefreshCursorStatus()
 {
     if (!FEditor->Message()[0] && FDataSize > 0) {
-        const int offset = FEditor->GetCursorOffset();
+        const qint64 offset = FEditor->GetCursorOffset();
         char text[THexEditor::TextSize];
         FEditor->FormatOffset(offset, text);
         FOffsetLabel->setText(tr("Offset: %1").arg(EditorText(text)));
@@ -453,6 +543,23 @@ void THexEditWindow::UpdateFileActions()
     FSaveAction->setEnabled(shown && !FFilePath.isEmpty());
     FSaveAsAction->setEnabled(shown);
     FCloseAction->setEnabled(shown);
+}
+
+THexEditWindow::TChangedAnswer THexEditWindow::AskChangedOnDisk()
+{
+    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(AppTitle),
+                    tr("%1 was changed on disk by another program since it was opened or saved here.\n"
+                       "Saving now replaces what that program wrote.").arg(Quoted(FFilePath)),
+                    QMessageBox::Cancel, this);
+    QPushButton* overwrite = box.addButton(tr("&Overwrite"), QMessageBox::DestructiveRole);
+    QPushButton* reload = box.addButton(tr("&Reload (discard my changes)"), QMessageBox::ActionRole);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.exec();
+    if (box.clickedButton() == overwrite)
+        return caOverwrite;
+    if (box.clickedButton() == reload)
+        return caReload;
+    return caCancel;
 }
 
 THexEditWindow::TSaveAnswer THexEditWindow::AskSaveChanges()
@@ -486,6 +593,11 @@ void THexEditWindow::ShowMessage(const QString& caption, const QString& text)
 
 void THexEditWindow::closeEvent(QCloseEvent* e)
 {
+    // Long work first ends (or is cancelled) in its progress dialog.
+    if (FWorking) {
+        e->ignore();
+        return;
+    }
     if (MaybeSave())
         e->accept();
     else

@@ -5,7 +5,6 @@
 #include <QByteArray>
 #include <QImage>
 
-#include <cstring>
 
 class THexProbe : public THexEditor
 {
@@ -30,8 +29,7 @@ public:
     {
         FreeData();
         AllocData(bytes.size());
-        if (bytes.size() > 0)
-            std::memcpy(FData, bytes.constData(), size_t(bytes.size()));
+        Document()->Write(0, bytes.constData(), bytes.size());
     }
 
     // Paints the whole control into an image, as a paint event would.
