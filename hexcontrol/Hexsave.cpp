@@ -412,6 +412,8 @@ int THexDocument::FinishSave()
     s.Fd = -1;
     const THexFileStamp stamp = HexStampOfFd(fd);
     if (d.Source) {
+        // The file read so far may be the version just replaced.
+        HexCloseLater(d.Source->TakeFd());
         d.Source.reset(new THexFileSource(fd, s.Length, d.PageSize, d.CacheSize));
         d.Pieces.Reset(s.Length);
     } else {

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -115,6 +117,17 @@ qint64 HexPread(int fd, qint64 offset, unsigned char* out, qint64 length)
     return done;
 }
 
+void HexCloseLater(int fd)
+{
+    if (fd < 0)
+        return;
+    try {
+        std::thread([fd] { ::close(fd); }).detach();
+    } catch (const std::system_error&) {
+        ::close(fd); // no thread to be had: close it here
+    }
+}
+
 // ---------------------------------------------------------------------------
 
 THexFileSource::THexFileSource(int fd, qint64 size, qint64 pageSize, qint64 cacheSize)
@@ -130,6 +143,13 @@ THexFileSource::~THexFileSource()
 {
     if (FFd >= 0)
         ::close(FFd);
+}
+
+int THexFileSource::TakeFd()
+{
+    const int fd = FFd;
+    FFd = -1;
+    return fd;
 }
 
 void THexFileSource::Reset(qint64 size)

@@ -73,6 +73,8 @@ public:
     bool ReadDirect(qint64 offset, unsigned char* out, qint64 length) const;
     // Forgets every cached page and takes a new size (the file was written).
     void Reset(qint64 size);
+    // Gives up the file without closing it; the caller closes it.
+    int TakeFd();
 
 private:
     struct TPage
@@ -96,3 +98,8 @@ private:
 // Reads `length` bytes at `offset` of `fd`, retrying short reads; returns
 // the bytes read (fewer at the end of the file or on an error).
 qint64 HexPread(int fd, qint64 offset, unsigned char* out, qint64 length);
+
+// Closes `fd` on a helper thread. Closing the last descriptor of a file that
+// was replaced or removed makes the kernel drop its cached pages and free its
+// blocks, which for a file of gigabytes takes a good part of a second.
+void HexCloseLater(int fd);
