@@ -12,6 +12,7 @@ public:
     using THexEditor::THexEditor;
     using THexEditor::FCellDigits;
     using THexEditor::FCellWidth;
+    using THexEditor::FCursorWidth;
     using THexEditor::FCursorX;
     using THexEditor::FCursorY;
     using THexEditor::FCharSeparatorX;
