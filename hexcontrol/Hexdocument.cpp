@@ -25,6 +25,10 @@ const qint64 kSliceMs = 20;
 // A run of file bytes this many pages long is read straight from the file,
 // past the cache, so one long read does not push out what is shown.
 const qint64 kDirectPages = 4;
+// A file read whole is read in blocks of this size; when reading it takes
+// longer than kSlowLoadMs, the rest is left to be read in pages.
+const qint64 kLoadBlock = 256 * 1024;
+const qint64 kSlowLoadMs = 500;
 
 unsigned char* NewBlock(qint64 size, const void* bytes)
 {
@@ -222,35 +226,50 @@ int THexDocument::Load(const QString& path)
         return frCannotOpen;
     }
     int result = frOk;
-    if (!opened.BlockDevice && opened.Size <= d.MemoryLimit) {
-        unsigned char* block = NewBlock(opened.Size, nullptr);
-        if (!block) {
-            ::close(opened.Fd);
-            d.Error = QStringLiteral("There is not enough memory to read it.");
-            return frCannotOpen;
-        }
+    bool whole = !opened.BlockDevice && opened.Size <= d.MemoryLimit;
+    unsigned char* block = whole ? NewBlock(opened.Size, nullptr) : nullptr;
+    if (whole && !block) {
+        ::close(opened.Fd);
+        d.Error = QStringLiteral("There is not enough memory to read it.");
+        return frCannotOpen;
+    }
+    if (whole) {
         qint64 done = 0;
+        QElapsedTimer clock;
+        clock.start();
         {
             QFile file;
             if (file.open(opened.Fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle)) {
                 while (done < opened.Size) {
-                    const qint64 n = ReadBlock(file, reinterpret_cast<char*>(block) + done, opened.Size - done);
+                    const qint64 n = ReadBlock(file, reinterpret_cast<char*>(block) + done,
+                                               qMin(kLoadBlock, opened.Size - done));
                     if (n <= 0)
                         break;
                     done += n;
+                    // A disk this slow would keep the host waiting: the rest
+                    // is read as it is shown instead.
+                    if (done < opened.Size && clock.elapsed() > kSlowLoadMs) {
+                        whole = false;
+                        break;
+                    }
                 }
             }
         }
-        ::close(opened.Fd);
-        // calloc'd: the tail that was not read stays zero.
-        std::free(d.Memory);
-        d.Memory = block;
-        d.MemorySize = opened.Size;
-        d.Source.reset();
-        d.Pieces.Reset(0);
-        if (done < opened.Size)
-            result = frReadShort;
-    } else {
+        if (whole) {
+            ::close(opened.Fd);
+            // calloc'd: the tail that was not read stays zero.
+            std::free(d.Memory);
+            d.Memory = block;
+            d.MemorySize = opened.Size;
+            d.Source.reset();
+            d.Pieces.Reset(0);
+            if (done < opened.Size)
+                result = frReadShort;
+        } else {
+            std::free(block);
+        }
+    }
+    if (!whole) {
         std::free(d.Memory);
         d.Memory = nullptr;
         d.MemorySize = 0;
@@ -525,8 +544,8 @@ int THexDocument::CheckSource()
     }
     // The file read from may be another than the one the path names now.
     if (d.Source) {
-        const THexFileStamp open = HexStampOfFd(d.Source->Fd());
-        if (open.Valid && open.Size < d.Source->Size())
+        const qint64 now = HexFileSize(d.Source->Fd());
+        if (now >= 0 && now < d.Source->Size())
             changes |= scShortened;
     }
     if (d.ReadFault)

@@ -8,7 +8,8 @@
 // Where the bytes live
 //   A small file (up to MemoryLimit(), 4 MiB) is read whole into
 //   memory, and so are the blocks a program makes with SetMemory: Data()
-//   then points at the bytes. A larger file, or a block device, is not read
+//   then points at the bytes. (A disk so slow that reading it whole takes
+//   more than half a second has the rest read in pages, as below.) A larger file, or a block device, is not read
 //   when it is loaded: bytes are read as they are shown or asked for, in
 //   pages (64 KiB) through a cache of a few MiB that lets the least recently
 //   used page go. Data() is null for such a document; read with Read() or

@@ -129,8 +129,7 @@ int THexDocument::PrepareSave(const QString& path, qint64 length)
         for (const THexPiece& piece : d.Pieces.Pieces())
             if (!piece.Added && piece.Start < s.Length)
                 needed = qMax(needed, piece.From + qMin(piece.Length, s.Length - piece.Start));
-        const THexFileStamp now = HexStampOfFd(d.Source->Fd());
-        if (!now.Valid || now.Size < needed) {
+        if (HexFileSize(d.Source->Fd()) < needed) {
             d.Error = kSourceLost;
             return frSourceLost;
         }
@@ -158,8 +157,7 @@ int THexDocument::PrepareSave(const QString& path, qint64 length)
     // Where the file system shares blocks, the new file starts as the old
     // one and only what differs is written.
     if (d.Source && s.Length > 0 && ::ioctl(fd, FICLONE, d.Source->Fd()) == 0) {
-        const THexFileStamp copy = HexStampOfFd(fd);
-        if (!copy.Valid || copy.Size < needed) {
+        if (HexFileSize(fd) < needed) {
             AbortSave();
             d.Error = kSourceLost;
             return frSourceLost;
@@ -289,8 +287,7 @@ int THexDocument::CopySource(qint64 from, qint64 to, qint64 length)
             } else {
                 // Nothing but a hole from here to the file's end; the file
                 // must still reach the end of the range.
-                const THexFileStamp now = HexStampOfFd(in);
-                return now.Valid && now.Size >= end ? frOk : frSourceLost;
+                return HexFileSize(in) >= end ? frOk : frSourceLost;
             }
         } else {
             hole = ::lseek(in, data, SEEK_HOLE);
@@ -298,7 +295,7 @@ int THexDocument::CopySource(qint64 from, qint64 to, qint64 length)
                 hole = end;
         }
         if (data >= end)
-            return HexStampOfFd(in).Size >= end ? frOk : frSourceLost;
+            return HexFileSize(in) >= end ? frOk : frSourceLost;
         const qint64 stop = qMin<qint64>(hole, end);
         // The kernel copies where it can; bytes that pass through here go
         // out through WriteBlock like every other written byte.
@@ -420,6 +417,7 @@ int THexDocument::FinishSave()
         ::close(fd);
     }
     d.Path = s.Target;
+    d.ReadOnly = false; // a device saved to a file: the file can be written
     d.Stamp = stamp;
     d.Reported = 0;
     d.ReadFault = false;

@@ -49,6 +49,20 @@ THexFileStamp HexStampOfFd(int fd)
     return fd >= 0 && ::fstat(fd, &st) == 0 ? StampOf(st) : THexFileStamp();
 }
 
+qint64 HexFileSize(int fd)
+{
+    struct stat st;
+    if (fd < 0 || ::fstat(fd, &st) != 0)
+        return -1;
+    if (!S_ISBLK(st.st_mode))
+        return qint64(st.st_size);
+    unsigned long long bytes = 0;
+    if (::ioctl(fd, BLKGETSIZE64, &bytes) == 0)
+        return qint64(bytes);
+    const off_t end = ::lseek(fd, 0, SEEK_END);
+    return end < 0 ? -1 : qint64(end);
+}
+
 THexFileStamp HexStampOfPath(const QString& path)
 {
     struct stat st;
@@ -87,17 +101,12 @@ THexOpened HexOpenForReading(const QString& path)
     result.Size = qint64(st.st_size);
     if (S_ISBLK(st.st_mode)) {
         result.BlockDevice = true;
-        unsigned long long bytes = 0;
-        if (::ioctl(fd, BLKGETSIZE64, &bytes) == 0)
-            result.Size = qint64(bytes);
-        else
-            result.Size = qint64(::lseek(fd, 0, SEEK_END));
+        result.Size = HexFileSize(fd);
         if (result.Size < 0) {
             result.Error = QStringLiteral("The size of the device cannot be read.");
             ::close(fd);
             return result;
         }
-        result.Stamp.Size = result.Size;
     }
     result.Fd = fd;
     return result;

@@ -30,6 +30,9 @@ struct THexFileStamp
 };
 
 THexFileStamp HexStampOfFd(int fd);
+// The bytes the file holds now: a regular file's size, a block device's
+// capacity (stat gives 0 for it); -1 when it cannot be told.
+qint64 HexFileSize(int fd);
 // Follows symbolic links; not Valid when the path names nothing.
 THexFileStamp HexStampOfPath(const QString& path);
 
