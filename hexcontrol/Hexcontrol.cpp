@@ -69,6 +69,10 @@ THexEditor::THexEditor(QWidget* parent)
     connect(doc, &THexDocument::Progress, this,
             [this](qint64 done, qint64 total) { emit OnProgress(this, done, total); });
     connect(doc, &THexDocument::FindFinished, this, [this](qint64 offset, qint64 last) {
+        // A search the host started on the document itself is its own.
+        if (!FFinding)
+            return;
+        FFinding = false;
         if (last >= 0)
             FSearchPos = last;
         emit OnFindDone(this, offset);

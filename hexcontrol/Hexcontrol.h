@@ -413,6 +413,7 @@ protected:
     char FFileName[TextSize] = {};
     char FMessage[TextSize] = {};
     int FLogHold = 0; // while > 0, the document's log news is not passed on
+    bool FFinding = false; // a search this control started runs in slices
 
     qint64 FCursorOffset = 5;
     int FDigit = 0, FBlinkPhase = 0;

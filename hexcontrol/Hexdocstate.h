@@ -25,6 +25,7 @@ struct THexSaveOp
 
 struct THexDocument::TSave
 {
+    QString Path;        // the name saved to
     QString Target;      // the file saved to (a symbolic link followed)
     QString Temporary;   // beside it; empty when written in place
     int Fd = -1;         // the file written

@@ -94,6 +94,7 @@ int THexDocument::PrepareSave(const QString& path, qint64 length)
     s.Length = (length < 0 || length > size) ? size : length;
 
     // A symbolic link stays a link: its target receives the bytes.
+    s.Path = path;
     const QFileInfo info(path);
     s.Target = info.isSymLink() ? info.symLinkTarget() : path;
     const QByteArray target = QFile::encodeName(s.Target);
@@ -416,7 +417,7 @@ int THexDocument::FinishSave()
     } else {
         ::close(fd);
     }
-    d.Path = s.Target;
+    d.Path = s.Path;
     d.ReadOnly = false; // a device saved to a file: the file can be written
     d.Stamp = stamp;
     d.Reported = 0;

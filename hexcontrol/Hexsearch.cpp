@@ -116,5 +116,6 @@ bool THexEditor::StartFindNext()
         return true;
     }
     const bool fold = FSearchMode == smText && (FSearchFlags & sfMatchCase) == 0;
-    return FDocument->StartFind(FSearchPos + 1, pattern, fold);
+    FFinding = FDocument->StartFind(FSearchPos + 1, pattern, fold);
+    return FFinding;
 }

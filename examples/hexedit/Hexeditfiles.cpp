@@ -45,6 +45,8 @@ QString EditorText(const char* text)
 
 bool THexEditWindow::OpenFile(const QString& path)
 {
+    if (FWorking)
+        return false; // a shortcut pressed while a save or search runs
     const int result = FEditor->LoadFromFile(NativeName(path).constData());
     switch (result) {
     case THexEditor::frOk:
@@ -127,6 +129,8 @@ bool THexEditWindow::SaveFile()
 
 bool THexEditWindow::SaveFileAs(const QString& path)
 {
+    if (FWorking)
+        return false;
     // Another program wrote to the file since it was opened or saved here:
     // saving now would throw its bytes away.
     const bool sameFile = !FFilePath.isEmpty() && QFileInfo(path).absoluteFilePath() == FFilePath;
@@ -164,6 +168,8 @@ bool THexEditWindow::SaveFileAs(const QString& path)
 
 bool THexEditWindow::CloseFile()
 {
+    if (FWorking)
+        return false;
     if (!MaybeSave())
         return false;
     FEditor->SetNotLoaded();
@@ -189,6 +195,8 @@ bool THexEditWindow::MaybeSave()
 
 qint64 THexEditWindow::FindFromBar()
 {
+    if (FWorking)
+        return -1;
     const QByteArray text = FFindText->text().toLatin1();
     const int mode = FFindMode->currentData().toInt();
     const int flags = (FMatchCase->isChecked() ? int(THexEditor::sfMatchCase) : 0)
