@@ -27,7 +27,7 @@ const qint64 kSliceMs = 20;
 const qint64 kDirectPages = 4;
 // A file read whole is read in blocks of this size; when reading it takes
 // longer than kSlowLoadMs, the rest is left to be read in pages.
-const qint64 kLoadBlock = 256 * 1024;
+const qint64 kLoadBlock = qint64(256) * 1024;
 const qint64 kSlowLoadMs = 500;
 
 unsigned char* NewBlock(qint64 size, const void* bytes)

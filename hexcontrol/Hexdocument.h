@@ -81,11 +81,11 @@ public:
     // cancelled.
     enum { NotFound = -1, FindCancelled = -2 };
 
-    static constexpr qint64 DefaultPageSize = 64 * 1024;
-    static constexpr qint64 DefaultCacheSize = 4 * 1024 * 1024;
+    static constexpr qint64 DefaultPageSize = qint64(64) * 1024;
+    static constexpr qint64 DefaultCacheSize = qint64(4) * 1024 * 1024;
     // Reading a 4 MiB file whole adds about 5 % to its opening and first
     // paint, a 16 MiB one about 40 % (bench/hexdoc, HEXDOC_BOUNDARY=1).
-    static constexpr qint64 DefaultMemoryLimit = 4 * 1024 * 1024;
+    static constexpr qint64 DefaultMemoryLimit = qint64(4) * 1024 * 1024;
 
     // pageSize: bytes read at a time from a file not held in memory.
     explicit THexDocument(QObject* parent = nullptr, qint64 pageSize = DefaultPageSize);
