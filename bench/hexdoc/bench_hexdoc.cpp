@@ -318,8 +318,8 @@ int main(int argc, char** argv)
     benchmark::RegisterBenchmark("Paint/Small", BM_Paint, &Small)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("Find/Document", BM_FindDocument)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("Find/Read", BM_FindRead)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("Save/OneByte", BM_SaveOneByte)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
-    benchmark::RegisterBenchmark("Save/Cp", BM_SaveCp)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+    benchmark::RegisterBenchmark("Save/OneByte", BM_SaveOneByte)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+    benchmark::RegisterBenchmark("Save/Cp", BM_SaveCp)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
     benchmark::RegisterBenchmark("Idle/Full", BM_Idle, true)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("Idle/Empty", BM_Idle, false)->Unit(benchmark::kMicrosecond);
     if (qEnvironmentVariableIntValue("HEXDOC_BOUNDARY") == 1) {
