@@ -86,8 +86,9 @@ set(CPACK_COMPONENT_WIDGETS-DEV_DESCRIPTION
 "Tarvolin's Qt widgets: hex editor, shaded panel, mark-up label
 Static libraries, headers and a CMake package (TarvolinWidgets) for Qt 6
 Widgets programs that use the widgets of Tarvolin's library:
- - THexEditor, a hex-editor control for a byte buffer with undo and redo,
-   search and whole-file load and save;
+ - THexEditor, a hex-editor control with undo and redo, search, and load
+   and save of files of any size (read in pages, never whole), over
+   THexDocument, which works without a widget as well;
  - TGlimraPanel, a container that paints a shaded bar along its edges;
  - THtmlLabel, a label that draws a few inline mark-up tags.
 A Qt Designer plugin puts the three widgets on Designer's widget box.")

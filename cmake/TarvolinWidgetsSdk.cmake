@@ -5,6 +5,12 @@
 # Tarvolin::hexcontrol (Tarvolin::numbase comes along as their dependency).
 #   cmake --install <build> --component widgets-dev --prefix <prefix>
 #
+# The package has a version of its own, which follows what users' code sees:
+# the major number goes up when their code must change. 2.0: THexEditor's
+# offsets, sizes and the signals that carry them are qint64 (a slot taking
+# int no longer connects), and the hex editor works over a THexDocument.
+set(TARVOLIN_WIDGETS_VERSION 2.0)
+#
 # Static libraries: their classes expose their data layout (fixed arrays in
 # THexEditor, TChangeLog, THitList), so a shared library could promise no
 # stable ABI; static linking needs no SONAME, no exported-symbol list and no
@@ -20,7 +26,8 @@ set(_sdk_cmake ${CMAKE_INSTALL_LIBDIR}/cmake/TarvolinWidgets)
 # whatever those include from the SDK's folders, followed to the end, so a
 # header that starts including another one takes it along.
 file(GLOB _sdk_pending ${TARVOLIN_ROOT}/controls/*.h)
-list(APPEND _sdk_pending ${TARVOLIN_ROOT}/hexcontrol/Hexcontrol.h ${TARVOLIN_ROOT}/hexcontrol/Hexaccessible.h ${TARVOLIN_ROOT}/numbase/Numbase.h)
+list(APPEND _sdk_pending ${TARVOLIN_ROOT}/hexcontrol/Hexcontrol.h ${TARVOLIN_ROOT}/hexcontrol/Hexdocument.h
+     ${TARVOLIN_ROOT}/hexcontrol/Hexaccessible.h ${TARVOLIN_ROOT}/numbase/Numbase.h)
 set(_sdk_headers "")
 while(_sdk_pending)
   list(POP_FRONT _sdk_pending _h)
@@ -67,7 +74,7 @@ configure_package_config_file(${TARVOLIN_ROOT}/cmake/TarvolinWidgetsConfig.cmake
   ${CMAKE_CURRENT_BINARY_DIR}/TarvolinWidgetsConfig.cmake
   INSTALL_DESTINATION ${_sdk_cmake})
 write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/TarvolinWidgetsConfigVersion.cmake
-  VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
+  VERSION ${TARVOLIN_WIDGETS_VERSION} COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/TarvolinWidgetsConfig.cmake
               ${CMAKE_CURRENT_BINARY_DIR}/TarvolinWidgetsConfigVersion.cmake
         DESTINATION ${_sdk_cmake} COMPONENT widgets-dev)

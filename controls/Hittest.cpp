@@ -6,8 +6,8 @@ namespace {
 
 // Count as stored, kept within the room the table has even if a caller
 // wrote it directly.
-template <typename T>
-int InUse(std::int32_t count, const std::vector<T>& room)
+template <typename Room>
+int InUse(std::int32_t count, const Room& room)
 {
     return int(std::clamp<std::int64_t>(count, 0, std::int64_t(room.size())));
 }
@@ -50,7 +50,7 @@ void HitRowClear(THitRow* row)
         row->Count = 0;
 }
 
-void HitRowAdd(THitRow* row, std::int32_t left, std::int32_t right, std::int32_t value, std::int32_t tag)
+void HitRowAdd(THitRow* row, std::int32_t left, std::int32_t right, std::int64_t value, std::int32_t tag)
 {
     if (!row)
         return;

@@ -9,7 +9,7 @@ void TChangeLog::Clear()
     ++Revision;
 }
 
-void TChangeLog::AddChange(int kind, int offset, unsigned oldValue, unsigned newValue, int size)
+void TChangeLog::AddChange(int kind, long long offset, unsigned oldValue, unsigned newValue, int size)
 {
     ++Revision;
     if (UndoCount >= Capacity) {
@@ -35,7 +35,7 @@ void TChangeLog::Seal()
         UndoEntries[UndoCount - 1].Flags |= cfSealed;
 }
 
-const TChangeEntry* TChangeLog::FindOffset(int offset) const
+const TChangeEntry* TChangeLog::FindOffset(long long offset) const
 {
     for (int i = 0; i < UndoCount; ++i)
         if (UndoEntries[i].Offset == offset)

@@ -1,7 +1,7 @@
-// THexEditor: construction, properties, the buffer, loading and saving
-// files, byte and word access, and undo and redo through the change log.
-// The layout and painting live in Hexpaint.cpp, keys, mouse and cursor in
-// Hexinput.cpp.
+// THexEditor: construction, properties, the document beneath the control
+// (buffers, loading and saving files, byte and word access, undo and redo
+// through its change log) and long work. The layout and painting live in
+// Hexpaint.cpp, keys, mouse, cursor and scrolling in Hexinput.cpp.
 #include "Hexcontrol.h"
 
 #include "Canvas.h"
@@ -10,40 +10,40 @@
 #include "Hittest.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QFontDatabase>
-#include <QSaveFile>
 
-#include <climits>
 #include <cstdio>
 #include <cstring>
-#include <functional>
-#include <new>
 
 namespace {
 
 const char* const kStartMessage = "Start by using the File menu to open a file";
 const char* const kNullFileName = "(null)";
-const qint64 kSaveBlock = 1 << 20;
 
-// Writes `size` bytes with `writeAll` over the regular file at `path` itself,
-// for want of room for a temporary file beside it. What the file held is
-// read first and put back when the new bytes cannot all be written, so a
-// failure leaves the file as it was as far as the system lets it be.
-int SaveInPlace(const QString& path, qint64 size, const std::function<bool(QIODevice&)>& writeAll)
+// The control's document: its block reads and writes go through the
+// control's own ReadBlock and WriteBlock, so a subclass of the control sees
+// the file traffic as before.
+class TEditorDocument : public THexDocument
 {
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
-        return THexEditor::frCannotOpen;
-    const QByteArray old = file.readAll();
-    if (file.error() != QFileDevice::NoError || old.size() != file.size())
-        return THexEditor::frCannotOpen; // what cannot be read cannot be put back
-    if (file.seek(0) && writeAll(file) && file.resize(size))
-        return THexEditor::frOk;
-    if (file.seek(0) && file.write(old) == old.size())
-        file.resize(old.size());
-    return THexEditor::frWriteShort;
-}
+public:
+    explicit TEditorDocument(THexEditor* editor, qint64 (THexEditor::*read)(QIODevice&, char*, qint64),
+                             qint64 (THexEditor::*write)(QIODevice&, const char*, qint64))
+        : FEditor(editor), FRead(read), FWrite(write)
+    {
+    }
+
+protected:
+    qint64 ReadBlock(QIODevice& file, char* data, qint64 size) override { return (FEditor->*FRead)(file, data, size); }
+    qint64 WriteBlock(QIODevice& file, const char* data, qint64 size) override
+    {
+        return (FEditor->*FWrite)(file, data, size);
+    }
+
+private:
+    THexEditor* FEditor;
+    qint64 (THexEditor::*FRead)(QIODevice&, char*, qint64);
+    qint64 (THexEditor::*FWrite)(QIODevice&, const char*, qint64);
+};
 
 } // namespace
 
@@ -51,8 +51,9 @@ int SaveInPlace(const QString& path, qint64 size, const std::function<bool(QIODe
 // Construction
 
 THexEditor::THexEditor(QWidget* parent)
-    : QWidget(parent), FChangeLog(new TChangeLog), FHitList(new THitList)
+    : QWidget(parent), FHitList(new THitList)
 {
+    FDocument.reset(new TEditorDocument(this, &THexEditor::ReadBlock, &THexEditor::WriteBlock));
     InstallHexAccessibility();
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -61,21 +62,36 @@ THexEditor::THexEditor(QWidget* parent)
     FColor = unsigned(QColorToTColor(palette().color(QPalette::Window)));
     HitListClear(FHitList.get());
 
-    FSampleData = new unsigned char[DataBlockSize];
+    THexDocument* doc = FDocument.get();
+    connect(doc, &THexDocument::ChangeLogUpdated, this, [this] {
+        if (FLogHold == 0)
+            ChangeLogUpdate();
+    });
+    connect(doc, &THexDocument::SourceChanged, this, [this](int changes) { emit OnSourceChange(this, changes); });
+    connect(doc, &THexDocument::Progress, this,
+            [this](qint64 done, qint64 total) { emit OnProgress(this, done, total); });
+    connect(doc, &THexDocument::FindFinished, this, [this](qint64 offset, qint64 last) {
+        // A search the host started on the document itself is its own.
+        if (!FFinding)
+            return;
+        FFinding = false;
+        if (last >= 0)
+            FSearchPos = last;
+        emit OnFindDone(this, offset);
+    });
+
+    unsigned char sample[DataBlockSize];
     for (int i = 0; i < DataBlockSize; ++i)
-        FSampleData[i] = static_cast<unsigned char>(i % 256);
-    FNullData = new unsigned char[DataBlockSize]();
-    FData = FSampleData;
+        sample[i] = static_cast<unsigned char>(i % 256);
+    FDocument->SetMemory(DataBlockSize, sample);
     SetSize(DataBlockSize);
     SetDirty(0);
 }
 
 THexEditor::~THexEditor()
 {
-    if (FData != FSampleData && FData != FNullData)
-        delete[] FData;
-    delete[] FSampleData;
-    delete[] FNullData;
+    // The document's signals end here: none reaches a half-destroyed control.
+    FDocument->disconnect(this);
 }
 
 void THexEditor::Redraw()
@@ -120,52 +136,33 @@ HEX_SETTER(PolkaDots, int)
 
 void THexEditor::FreeData()
 {
-    if (FData && FData != FSampleData && FData != FNullData)
-        delete[] FData;
-    FData = FNullData;
+    FDocument->SetMemory(DataBlockSize);
     SetSize(DataBlockSize);
 }
 
-void THexEditor::AdoptData(unsigned char* buffer, int size)
+void THexEditor::AllocData(qint64 size)
 {
-    // One step from the old buffer to the new one: no size is announced and
-    // nothing painted in between.
-    unsigned char* old = FData;
-    FData = buffer;
-    if (old && old != FSampleData && old != FNullData)
-        delete[] old;
-    SetSize(size);
-}
-
-void THexEditor::AllocData(int size)
-{
-    if (size < 0)
-        return;
-    unsigned char* buffer = new (std::nothrow) unsigned char[size > 0 ? size : 1];
-    if (!buffer)
+    if (size < 0 || !FDocument->SetMemory(size))
         return; // keep what is shown rather than point at nothing
-    FData = buffer;
     SetSize(size);
 }
 
-void THexEditor::SetSize(int size)
+void THexEditor::SetSize(qint64 size)
 {
     FDataSize = size;
     emit OnSizeChange(this, size);
     if (FScrollBar) {
-        const int max = size / SafeDivisor(FBytesPerLine) - 1;
-        FScrollBar->setMaximum(max < 0 ? 0 : max);
+        FScrollBar->setMaximum(ScrollScaled() ? ScrollLimit : int(MaxRow()));
+        FTopRow = 0;
+        FBarValue = -1;
     }
     Redraw();
 }
 
 void THexEditor::SetNull()
 {
-    if (FData && FData != FSampleData && FData != FNullData)
-        delete[] FData;
-    FData = FNullData;
+    FDocument->SetMemory(DataBlockSize);
     SetSize(DataBlockSize);
-    std::memset(FNullData, 0, DataBlockSize);
     SetDirty(0);
     ChangeFileName(kNullFileName);
     DataChange();
@@ -180,7 +177,9 @@ void THexEditor::SetNotLoaded()
 
 void THexEditor::DataChange()
 {
-    FChangeLog->Clear();
+    ++FLogHold;
+    FDocument->ClearLog();
+    --FLogHold;
     ChangeLogUpdate();
     Redraw();
 }
@@ -203,42 +202,21 @@ void THexEditor::ChangeFileName(const char* name)
 
 int THexEditor::LoadFromFile(const char* name)
 {
-    int result = frCannotOpen;
-    QFile file(QFile::decodeName(name));
-    // A pipe or device has no size to seek to; a file beyond the control's
-    // 32-bit size, or one whose buffer cannot be had, is refused the same
-    // way, keeping what is shown.
-    if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) && !file.isSequential()) {
-        const qint64 size = file.size();
-        unsigned char* buffer = nullptr;
-        if (size >= 0 && size <= INT_MAX)
-            buffer = new (std::nothrow) unsigned char[size > 0 ? size_t(size) : 1];
-        if (buffer) {
-            // The bytes are read before the buffer is shown or its size
-            // announced, so neither a paint nor a host ever sees memory that
-            // was not read.
-            qint64 done = 0;
-            while (done < size) {
-                const qint64 n = ReadBlock(file, reinterpret_cast<char*>(buffer) + done, size - done);
-                if (n <= 0)
-                    break;
-                done += n;
-            }
-            if (done < size) // never show what happened to be in memory as file data
-                std::memset(buffer + done, 0, size_t(size - done));
-            AdoptData(buffer, int(size));
-            if (done < size) {
-                result = frReadShort;
-            } else {
-                ChangeFileName(name);
-                SetDirty(0);
-                FMessage[0] = 0;
-                Redraw();
-                result = frOk;
-            }
+    CancelWork();
+    // The document's size and bytes change together, before the size is
+    // announced, so neither a paint nor a host sees bytes that were not read.
+    ++FLogHold;
+    const int result = FDocument->Load(QFile::decodeName(name));
+    --FLogHold;
+    if (result == frOk || result == frReadShort) {
+        SetSize(FDocument->Size());
+        if (result == frOk) {
+            ChangeFileName(name);
+            SetDirty(0);
+            FMessage[0] = 0;
+            Redraw();
         }
     }
-    file.close();
     ResetCursor();
     ResetOffset();
     DataChange();
@@ -257,39 +235,36 @@ qint64 THexEditor::WriteBlock(QIODevice& file, const char* data, qint64 size)
 
 int THexEditor::SaveToFile(const char* name)
 {
-    const QString path = QFile::decodeName(name);
-    // Writes every byte through WriteBlock; false when a block fails.
-    const auto writeAll = [this](QIODevice& file) {
-        qint64 done = 0;
-        while (done < FDataSize) {
-            const qint64 block = qMin<qint64>(kSaveBlock, FDataSize - done);
-            const qint64 n = WriteBlock(file, reinterpret_cast<const char*>(FData) + done, block);
-            if (n <= 0)
-                return false;
-            done += n;
-        }
-        return true;
-    };
-    // The bytes go to a temporary file beside the target, which replaces the
-    // target only once every byte is written: a failed save never leaves the
-    // user's file truncated. A folder that takes no new file (a writable
-    // file in a read-only folder) leaves only the file itself to write to.
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly)) {
-        if (!writeAll(file)) {
-            file.cancelWriting();
-            return frWriteShort;
-        }
-        if (!file.commit())
-            return frWriteShort;
-    } else {
-        const int result = SaveInPlace(path, FDataSize, writeAll);
-        if (result != frOk)
-            return result;
+    const int result = FDocument->Save(QFile::decodeName(name), qMin(FDataSize, FDocument->Size()));
+    if (result == frOk) {
+        ChangeFileName(name);
+        SetDirty(0);
     }
-    ChangeFileName(name);
-    SetDirty(0);
-    return frOk;
+    return result;
+}
+
+bool THexEditor::StartSaveToFile(const char* name)
+{
+    const QByteArray kept(name);
+    auto finished = std::make_shared<QMetaObject::Connection>();
+    *finished = connect(FDocument.get(), &THexDocument::SaveFinished, this, [this, kept, finished](int result) {
+        disconnect(*finished);
+        if (result == frOk) {
+            ChangeFileName(kept.constData());
+            SetDirty(0);
+        }
+        emit OnSaveDone(this, result);
+    });
+    if (!FDocument->StartSave(QFile::decodeName(name), qMin(FDataSize, FDocument->Size()))) {
+        disconnect(*finished);
+        return false;
+    }
+    return true;
+}
+
+void THexEditor::CancelWork()
+{
+    FDocument->Cancel();
 }
 
 void THexEditor::ResetCursor()
@@ -307,55 +282,37 @@ void THexEditor::ResetOffset()
 // ---------------------------------------------------------------------------
 // Byte and word access
 
-unsigned char THexEditor::GetByte(int offset) const
+unsigned char THexEditor::GetByte(qint64 offset) const
 {
     if (offset < 0 || offset >= FDataSize)
         return 0;
-    return FData[offset];
+    return FDocument->GetByte(offset);
 }
 
-void THexEditor::SetByte(int offset, unsigned char value)
+void THexEditor::SetByte(qint64 offset, unsigned char value)
 {
     if (offset < 0 || offset >= FDataSize)
         return;
-    if (FLogSuppress == 0) {
-        FChangeLog->AddChange(TChangeLog::ckByte, offset, GetByte(offset), value);
-        ChangeLogUpdate();
-    }
-    FData[offset] = value;
+    FDocument->SetByte(offset, value);
 }
 
-unsigned THexEditor::GetWord(int offset) const
+unsigned THexEditor::GetWord(qint64 offset) const
 {
     const int group = SafeDivisor(FBytesPerGroup);
-    const int start = (offset / group) * group;
+    const qint64 start = (offset / group) * group;
     unsigned value = 0;
     for (int i = 0; i < group; ++i)
         value = (value << 8) | GetByte(start + i);
     return value;
 }
 
-void THexEditor::SetWord(int offset, unsigned value)
+void THexEditor::SetWord(qint64 offset, unsigned value)
 {
     const int group = SafeDivisor(FBytesPerGroup);
-    const int start = (offset / group) * group;
+    const qint64 start = (offset / group) * group;
     if (start < 0 || start >= FDataSize)
         return; // no byte of the group exists: nothing to write or record
-    if (FLogSuppress == 0) {
-        FChangeLog->AddChange(TChangeLog::ckWord, start, GetWord(start), value, group);
-        ChangeLogUpdate();
-    }
-    WriteGroup(start, group, value);
-}
-
-void THexEditor::WriteGroup(int start, int length, unsigned value)
-{
-    ++FLogSuppress;
-    for (int n = length - 1; n >= 0; --n) {
-        SetByte(start + n, static_cast<unsigned char>(value & 0xFF));
-        value >>= 8;
-    }
-    --FLogSuppress;
+    FDocument->SetWord(start, group, value);
 }
 
 void THexEditor::SetCursorByte(unsigned char value)
@@ -372,36 +329,27 @@ void THexEditor::SetCursorWord(unsigned value)
 
 void THexEditor::Undo()
 {
+    // The log's news comes once, after the cursor went to the change.
     TChangeEntry entry;
-    if (!FChangeLog->TakeUndo(entry))
-        return;
-    ++FLogSuppress;
-    if (entry.Kind == TChangeLog::ckByte) {
-        SetByte(entry.Offset, static_cast<unsigned char>(entry.OldValue & 0xFF));
+    ++FLogHold;
+    const bool taken = FDocument->Undo(&entry);
+    if (taken && (entry.Kind == TChangeLog::ckByte || entry.Kind == TChangeLog::ckWord))
         MoveCursor(entry.Offset);
-    } else if (entry.Kind == TChangeLog::ckWord) {
-        WriteGroup(entry.Offset, entry.Size, entry.OldValue);
-        MoveCursor(entry.Offset);
-    }
-    --FLogSuppress;
-    ChangeLogUpdate();
+    --FLogHold;
+    if (taken)
+        ChangeLogUpdate();
 }
 
 void THexEditor::Redo()
 {
     TChangeEntry entry;
-    if (!FChangeLog->TakeRedo(entry))
-        return;
-    ++FLogSuppress;
-    if (entry.Kind == TChangeLog::ckByte) {
-        SetByte(entry.Offset, static_cast<unsigned char>(entry.NewValue & 0xFF));
+    ++FLogHold;
+    const bool taken = FDocument->Redo(&entry);
+    if (taken && (entry.Kind == TChangeLog::ckByte || entry.Kind == TChangeLog::ckWord))
         MoveCursor(entry.Offset);
-    } else if (entry.Kind == TChangeLog::ckWord) {
-        WriteGroup(entry.Offset, entry.Size, entry.NewValue);
-        MoveCursor(entry.Offset);
-    }
-    --FLogSuppress;
-    ChangeLogUpdate();
+    --FLogHold;
+    if (taken)
+        ChangeLogUpdate();
 }
 
 void THexEditor::ChangeLogUpdate()

@@ -1,8 +1,15 @@
 #pragma once
-// THexEditor: a control that shows a byte buffer as rows of an address, the
-// byte values (hexadecimal bytes or decimal groups) and the characters, lets
-// the user move a cursor and type over bytes, records every change for undo
-// and redo, searches the buffer and loads and saves whole files.
+// THexEditor: a control that shows bytes as rows of an address, the byte
+// values (hexadecimal bytes or decimal groups) and the characters, lets the
+// user move a cursor and type over bytes, records every change for undo and
+// redo, searches, and loads and saves files of any size.
+//
+// The bytes belong to a THexDocument (Hexdocument.h), which the control owns
+// and paints (Document()): the document holds the bytes, the changes, the
+// change log and the search, and reads large files in pages instead of
+// whole, so a 16 GiB disk image opens as fast as a 1 KiB file. The control's
+// operations below work on it; a host reaches the document for block reads,
+// long work with progress, and news of the file changing on disk.
 //
 // Properties (Q_PROPERTY, shown by Designer). Every setter stores the value
 // unchecked and repaints at once.
@@ -15,20 +22,29 @@
 //                               in hexadecimal, one number per group in decimal
 //   BaseBytes                   16: bytes in hexadecimal; 10: decimal groups,
 //                               most significant byte first
-//   BaseOffset                  16 or 10: how the row addresses are written
+//   BaseOffset                  16 or 10: how the row addresses are written;
+//                               8 digits, more only when the size needs them
 //   ByteDigits                  stored only
-//   ReadOnly                    typing changes nothing
+//   ReadOnly                    typing changes nothing (a document opened
+//                               from a block device is read-only as well)
 //   CursorPanel                 0: the byte panel (typing digits), 1: the
 //                               character panel (typing characters)
 //   CursorOffset                the byte under the cursor (MoveCursor)
 //   CursorStyle                 1: steady; otherwise the cursor blinks as the
-//                               host calls AnimateCursor from a timer
+//                               host calls AnimateCursor from a timer; a blink
+//                               repaints the cursor's strip and nothing else
 //   ColorByte, ColorAscii       text of the byte and the character panels
 //   ColorChange, ColorCursor    bytes with a change that can be undone, and
 //                               the cursor
 //   PolkaDots                   n > 0: up to 30 dots drift behind the text
 //                               (they move at each AnimateCursor)
 // Colours are 0x00BBGGRR values (red in the low byte).
+//
+// Offsets and sizes are 64-bit (qint64) everywhere: the cursor, the sizes,
+// byte and word access, search results, the change log, the offset texts.
+// Code that passes int values compiles unchanged; a slot connected to
+// OnCursorChange or OnSizeChange takes a qint64 (Qt does not connect a qint64
+// signal to an int slot).
 //
 // Text is 8-bit: file names, search text, messages and the texts the
 // Format* functions write are zero-terminated char strings, file names in
@@ -45,27 +61,48 @@
 //   OnRowWidthChange            a painted row got wider or narrower (a host
 //                               sized to the rows resizes itself),
 //   OnChangeLogUpdate           the undo/redo history changed: refresh Undo
-//                               and Redo menu items (ChangeLogToMenuItem).
+//                               and Redo menu items (ChangeLogToMenuItem),
+//   OnSourceChange(changes)     the file on disk was changed, shortened or
+//                               replaced by another program (THexDocument's
+//                               sc* bits); warn before saving over it,
+//   OnProgress(done, total)     long work (StartFindFirst, StartSaveToFile)
+//                               goes on; OnFindDone and OnSaveDone end it.
+//
+// Large files, for a host: LoadFromFile opens any size at once. Data() is
+// the bytes as one block only for a document held in memory (a file up to
+// 4 MiB, or AllocData); it is null otherwise: read blocks with
+// Document()->Read. FindFirst/FindNext and SaveToFile run to the end before
+// they return; for gigabytes use StartFindFirst/StartFindNext and
+// StartSaveToFile, which run in slices from the event loop, report
+// OnProgress, can be stopped with CancelWork, and end with OnFindDone or
+// OnSaveDone. While they run the control is Busy(): typing, undo and redo do
+// nothing. Before saving over the file that was opened, call
+// Document()->CheckSource() to learn whether another program changed it.
 //
 // Scroll bar: SetScrollBar attaches an optional vertical QScrollBar that the
 // host creates, places and owns. The control sets its maximum (rows - 1),
 // value and page step (rows shown) and reads its value at every paint to
-// choose the first row; it does not listen to it, so the host connects the
-// scroll bar's valueChanged to the editor's update(). A scroll bar destroyed
-// before the editor is forgotten (the control holds it in a QPointer).
+// choose the first row; the host connects the scroll bar's valueChanged to
+// the editor's update(). A QScrollBar counts in int: past 2^30 rows the
+// control maps rows onto its range in proportion, and then takes the bar's
+// steps itself so an arrow is a row and a page step a page. A scroll bar
+// destroyed before the editor is forgotten (the control holds it in a
+// QPointer).
 //
 // Screen readers: see Hexaccessible.h.
 //
-// Ownership: the control owns its buffers and its change log; Data() stays
-// valid until the next LoadFromFile, AllocData, FreeData or SetNull, or the
-// control's destruction.
+// Ownership: the control owns its document; Data() stays valid until the
+// next LoadFromFile, AllocData, FreeData, SetNull or save, or the control's
+// destruction.
 #include <QPointer>
 #include <QScrollBar>
 #include <QWidget>
 
 #include <memory>
+#include <vector>
 
 #include "Changelog.h"
+#include "Hexdocument.h"
 
 class QTreeWidget;
 class QAction;
@@ -89,7 +126,7 @@ class THexEditor : public QWidget
     Q_PROPERTY(int BaseOffset READ BaseOffset WRITE SetBaseOffset)
     Q_PROPERTY(bool ReadOnly READ ReadOnly WRITE SetReadOnly)
     Q_PROPERTY(int CursorPanel READ CursorPanel WRITE SetCursorPanel)
-    Q_PROPERTY(int CursorOffset READ GetCursorOffset WRITE SetCursorOffset)
+    Q_PROPERTY(qint64 CursorOffset READ GetCursorOffset WRITE SetCursorOffset)
     Q_PROPERTY(int CursorStyle READ CursorStyle WRITE SetCursorStyle)
     Q_PROPERTY(unsigned ColorByte READ ColorByte WRITE SetColorByte)
     Q_PROPERTY(unsigned ColorCursor READ ColorCursor WRITE SetColorCursor)
@@ -99,8 +136,18 @@ class THexEditor : public QWidget
 
 public:
     enum { DataBlockSize = 1024, TextSize = 1024, DotCount = 30 };
-    // Results of LoadFromFile and SaveToFile.
-    enum { frOk = 0, frReadShort = 1, frWriteShort = 2, frCannotOpen = 3 };
+    // Rows the scroll bar counts one by one; more are mapped in proportion.
+    enum { ScrollLimit = 1 << 30 };
+    // Results of LoadFromFile and SaveToFile (THexDocument's).
+    enum {
+        frOk = THexDocument::frOk,
+        frReadShort = THexDocument::frReadShort,
+        frWriteShort = THexDocument::frWriteShort,
+        frCannotOpen = THexDocument::frCannotOpen,
+        frSourceLost = THexDocument::frSourceLost,
+        frCancelled = THexDocument::frCancelled,
+        frBusy = THexDocument::frBusy
+    };
 
     explicit THexEditor(QWidget* parent = nullptr);
     ~THexEditor() override;
@@ -129,11 +176,11 @@ public:
     bool ReadOnly() const { return FReadOnly; }
     void SetReadOnly(bool value) { FReadOnly = value; }
     QScrollBar* ScrollBar() const { return FScrollBar.data(); }
-    void SetScrollBar(QScrollBar* bar) { FScrollBar = bar; }
+    void SetScrollBar(QScrollBar* bar);
     int CursorPanel() const { return FCursorPanel; }
     void SetCursorPanel(int panel);
-    int GetCursorOffset() const { return FCursorOffset; }
-    void SetCursorOffset(int offset) { MoveCursor(offset); }
+    qint64 GetCursorOffset() const { return FCursorOffset; }
+    void SetCursorOffset(qint64 offset) { MoveCursor(offset); }
     int CursorStyle() const { return FCursorStyle; }
     void SetCursorStyle(int value);
     unsigned ColorByte() const { return FColorByte; }
@@ -162,7 +209,7 @@ public:
     void setBaseOffset(int value) { SetBaseOffset(value); }
     void setReadOnly(bool value) { SetReadOnly(value); }
     void setCursorPanel(int value) { SetCursorPanel(value); }
-    void setCursorOffset(int value) { SetCursorOffset(value); }
+    void setCursorOffset(qint64 value) { SetCursorOffset(value); }
     void setCursorStyle(int value) { SetCursorStyle(value); }
     void setColorByte(unsigned value) { SetColorByte(value); }
     void setColorCursor(unsigned value) { SetColorCursor(value); }
@@ -171,20 +218,23 @@ public:
     void setPolkaDots(int value) { SetPolkaDots(value); }
 
     // ---- read access for the host --------------------------------------
-    const unsigned char* Data() const { return FData; }
-    int DataSize() const { return FDataSize; }
+    THexDocument* Document() const { return FDocument.get(); }
+    // The bytes as one block for a document held in memory, else null.
+    const unsigned char* Data() const { return FDocument->Data(); }
+    qint64 DataSize() const { return FDataSize; }
     bool Dirty() const { return FDirty != 0; }
     const char* FileName() const { return FFileName; }
     const char* Message() const { return FMessage; }
-    const TChangeLog& ChangeLog() const { return *FChangeLog; }
+    const TChangeLog& ChangeLog() const { return FDocument->ChangeLog(); }
     int VisibleRows() const { return FVisibleRows; }
-    int FirstVisible() const { return FFirstVisible; }
-    int LastVisible() const { return FLastVisible; }
+    qint64 FirstVisible() const { return FFirstVisible; }
+    qint64 LastVisible() const { return FLastVisible; }
 
     // ---- data, files and change log ------------------------------------
     void FreeData();
-    void AllocData(int size);
-    void SetSize(int size);
+    // A block of `size` zero bytes in memory (kept when memory runs out).
+    void AllocData(qint64 size);
+    void SetSize(qint64 size);
     void SetNull();
     void SetNotLoaded();
     void DataChange();
@@ -194,10 +244,10 @@ public:
     int SaveToFile(const char* name);
     void ResetCursor();
     void ResetOffset();
-    unsigned char GetByte(int offset) const;
-    void SetByte(int offset, unsigned char value);
-    unsigned GetWord(int offset) const;
-    void SetWord(int offset, unsigned value);
+    unsigned char GetByte(qint64 offset) const;
+    void SetByte(qint64 offset, unsigned char value);
+    unsigned GetWord(qint64 offset) const;
+    void SetWord(qint64 offset, unsigned value);
     unsigned char GetCursorByte() const { return GetByte(FCursorOffset); }
     void SetCursorByte(unsigned char value);
     unsigned GetCursorWord() const { return GetWord(FCursorOffset); }
@@ -206,21 +256,30 @@ public:
     void Redo();
     void ChangeLogUpdate();
 
+    // ---- long work -------------------------------------------------------
+    // SaveToFile in slices; OnSaveDone gives the result. False when other
+    // work is running.
+    bool StartSaveToFile(const char* name);
+    bool Busy() const { return FDocument->Busy(); }
+    // Stops StartFindFirst/StartFindNext or StartSaveToFile; their done
+    // signal comes (with FindCancelled or frCancelled) before it returns.
+    void CancelWork();
+
     // ---- input and cursor ----------------------------------------------
     // Navigation keys use Qt's key codes; the modifiers are ignored.
     void KeyDown(int& key, Qt::KeyboardModifiers shift);
     // Character codes 32..127 are typed; all others are ignored.
     void KeyPress(char& ch);
     void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
-    int GetMouseOffset(int x, int y) const;
-    void MoveCursor(int offset);
+    qint64 GetMouseOffset(int x, int y) const;
+    void MoveCursor(qint64 offset);
     void ProcessInput(char ch);
     void ProcessBytesInput(char ch);
     void ProcessHexInput(char ch);
     void ProcessDecimalInput(char ch);
     void ProcessCharInput(char ch);
-    void FormatOffset(int offset, char* out);
-    int DecodeOffset(const char* text);
+    void FormatOffset(qint64 offset, char* out);
+    qint64 DecodeOffset(const char* text);
 
     // One blink step; the host calls it from a timer.
     void AnimateCursor();
@@ -235,11 +294,18 @@ public:
     // the bytes of a decimal number; smHex for a string of hexadecimal bytes.
     enum { smText = 1, smDecimal = 2, smHex = 3 };
     enum { sfMatchCase = 1, sfFromCursor = 4 };
-    int FindFirst(const char* text, int mode, int flags);
-    int FindNext();
-    int FindNextAscii();
-    int FindNextDecimal();
-    int FindNextHex();
+    qint64 FindFirst(const char* text, int mode, int flags);
+    qint64 FindNext();
+    qint64 FindNextAscii();
+    qint64 FindNextDecimal();
+    qint64 FindNextHex();
+    // The same searches in slices, for data too large to search at once:
+    // OnFindDone gives the offset, -1 (nothing) or FindCancelled. The search
+    // state is FindFirst's, so StartFindNext carries on where either left
+    // off, also after a cancelled search. False when other work is running.
+    enum { FindCancelled = THexDocument::FindCancelled };
+    bool StartFindFirst(const char* text, int mode, int flags);
+    bool StartFindNext();
     // ---- change-log presentation ------------------------------------------
     // The undo or redo history as rows of a QTreeWidget, and the Undo and
     // Redo menu items enabled and captioned after the next step of each.
@@ -249,42 +315,45 @@ public:
     void FormatChangeEntry(const TChangeEntry* entry, const char* name, char* out);
     void FormatByte(unsigned value, char* out);
     void FormatWord(unsigned value, char* out);
-    void GetWordText(int offset, char* out);
-    void GetRowAscii(int offset, char* out);
+    void GetWordText(qint64 offset, char* out);
+    void GetRowAscii(qint64 offset, char* out);
 
 signals:
-    void OnCursorChange(QObject* sender, int newOffset);
-    void OnSizeChange(QObject* sender, int newSize);
+    void OnCursorChange(QObject* sender, qint64 newOffset);
+    void OnSizeChange(QObject* sender, qint64 newSize);
     void OnDirtyChange(QObject* sender, bool newDirty);
     void OnFileNameChange(QObject* sender, const char* newFileName);
     void OnCursorByteChange(QObject* sender);
     void OnRowWidthChange(QObject* sender);
     void OnChangeLogUpdate(QObject* sender);
+    void OnSourceChange(QObject* sender, int changes);
+    void OnProgress(QObject* sender, qint64 done, qint64 total);
+    void OnFindDone(QObject* sender, qint64 offset);
+    void OnSaveDone(QObject* sender, int result);
 
 protected:
-    // Writes `value` big-endian over the `length` bytes from `start`,
-    // without recording the change.
-    void WriteGroup(int start, int length, unsigned value);
     // ---- Qt event plumbing ---------------------------------------------
     bool event(QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
 
-    // Read and write one block of a load or save; return the bytes moved, 0
-    // at the end, or -1. Override them to watch or limit file traffic.
+    // Read one block of a file read whole, and write one block a save writes
+    // from memory (bytes the kernel copies or the file system shares do not
+    // pass here); return the bytes moved, 0 at the end, or -1. Override them
+    // to watch or limit file traffic.
     virtual qint64 ReadBlock(QIODevice& file, char* data, qint64 size);
     virtual qint64 WriteBlock(QIODevice& file, const char* data, qint64 size);
 
     // ---- painting --------------------------------------------------------
     void Paint();
-    int PaintRow(int offset);
+    int PaintRow(qint64 offset);
     void PaintBackground();
     void PaintFrame();
     void PaintMessage(const char* text);
-    void PaintAddress(int offset);
-    void PaintHexBytes(int offset);
-    void PaintDecimalBytes(int offset);
+    void PaintAddress(qint64 offset);
+    void PaintHexBytes(qint64 offset);
+    void PaintDecimalBytes(qint64 offset);
     void PaintHex(int value, int digits);
     void PaintDecimal(unsigned value, int digits);
     // Draws `text` at the paint position and moves past it.
@@ -310,13 +379,24 @@ protected:
     void PaintBar(int count, int width);
     // Sets the font colour for the cell at `offset` in `panel`; returns the
     // colour it replaced.
-    unsigned SetCellColor(int offset, int panel);
+    unsigned SetCellColor(qint64 offset, int panel);
     void SortChangedOffsets();
-    bool IsChanged(int offset) const;
+    bool IsChanged(qint64 offset) const;
+    // The byte at `offset` from the bytes read for this paint.
+    unsigned char ViewByte(qint64 offset) const;
+    // Digits of the address column and FormatOffset for the current size.
+    int OffsetDigits(int base, int least) const;
     // Repaints at once, or schedules a paint when called from inside one.
     void Redraw();
-    // Replaces a loaded buffer by `buffer` (owned from now on) of `size` bytes.
-    void AdoptData(unsigned char* buffer, int size);
+    // The pattern the search state looks for; false when there is none.
+    bool SearchPattern(QByteArray* pattern) const;
+
+    // ---- scrolling: rows onto the scroll bar's int range ------------------
+    qint64 MaxRow() const;
+    bool ScrollScaled() const;
+    qint64 TopRow();
+    void SetTopRow(qint64 row);
+    void ScrollBarAction(int action);
 
     // ---- state -----------------------------------------------------------
     unsigned FColor = 0;
@@ -329,19 +409,28 @@ protected:
     unsigned FColorByte = 0, FColorCursor = 0, FColorChange = 0, FColorAscii = 0;
     int FPolkaDots = 0;
 
-    unsigned char* FData = nullptr;
-    int FDataSize = 0;
-    unsigned char* FSampleData = nullptr;
-    unsigned char* FNullData = nullptr;
+    std::unique_ptr<THexDocument> FDocument;
+    qint64 FDataSize = 0;
     int FDirty = 0;
     char FFileName[TextSize] = {};
     char FMessage[TextSize] = {};
-    std::unique_ptr<TChangeLog> FChangeLog;
-    int FLogSuppress = 0;
+    int FLogHold = 0; // while > 0, the document's log news is not passed on
+    bool FFinding = false; // a search this control started runs in slices
 
-    int FCursorOffset = 5, FDigit = 0, FBlinkPhase = 0;
+    qint64 FCursorOffset = 5;
+    int FDigit = 0, FBlinkPhase = 0;
     int FCursorX = -1, FCursorY = -1, FCursorWidth = 0;
-    int FFirstVisible = 0, FLastVisible = 0, FVisibleRows = 0;
+    qint64 FFirstVisible = 0, FLastVisible = 0;
+    int FVisibleRows = 0;
+    // Past 2^30 rows the scroll bar's value stands for a row in proportion;
+    // FTopRow is the exact row while the bar still shows FBarValue.
+    qint64 FTopRow = 0;
+    int FBarValue = -1;
+    QMetaObject::Connection FBarConnection;
+    // The bytes of the rows being painted, read from the document at once.
+    std::vector<unsigned char> FView;
+    qint64 FViewStart = 0;
+    int FAddressDigits = 8;
     int FCellDigits = 2, FInputDigits = 2, FCursorStep = 1;
     int FRowWidth = 0, FRowWidthChanged = 0;
     int FPaintX = 0, FPaintY = 0, FCellWidth = 0, FRowHeight = 0;
@@ -352,7 +441,7 @@ protected:
     // The undo stack's offsets, sorted again only when the log's revision
     // moved, so a cell's colour costs a binary search instead of a scan of
     // the whole stack and an unchanged log is not sorted on every paint.
-    int FChangedOffsets[TChangeLog::Capacity] = {};
+    long long FChangedOffsets[TChangeLog::Capacity] = {};
     int FChangedCount = -1;        // -1: never sorted, ask the log
     unsigned FChangedRevision = 0; // the log's revision FChangedOffsets holds
     bool FPainting = false;
@@ -361,7 +450,7 @@ protected:
     TCanvas* FCanvas = nullptr; // valid only while painting
 
     char FSearchText[TextSize] = {};
-    int FSearchPos = -1;
+    qint64 FSearchPos = -1;
     int FSearchMode = 0;
     int FSearchFlags = 0;
 };

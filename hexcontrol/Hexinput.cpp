@@ -9,6 +9,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+#include <QScrollBar>
+
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -51,7 +53,38 @@ int TypedCode(const QKeyEvent* e)
 
 bool ByteExists(const THexEditor& editor, qint64 offset)
 {
-    return offset >= 0 && offset < editor.DataSize();
+    return offset >= 0 && offset < editor.DataSize() && offset < editor.Document()->Size();
+}
+
+// Hexadecimal digits of either case; every other character is skipped. The
+// value keeps its low 64 bits.
+qint64 HexTextToOffset(const char* text)
+{
+    quint64 value = 0;
+    for (; *text; ++text) {
+        const int digit = HexDigitValue(*text);
+        if (digit >= 0)
+            value = (value << 4) | quint64(digit);
+    }
+    return qint64(value);
+}
+
+// Decimal with an optional sign after leading white space, or hexadecimal
+// after a leading "0x"; the decimal reading of the converter's fields,
+// 64 bits wide.
+qint64 DecimalTextToOffset(const char* text)
+{
+    if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        return HexTextToOffset(text + 2);
+    while (*text == ' ' || (*text >= '\t' && *text <= '\r'))
+        ++text;
+    const bool negative = *text == '-';
+    if (*text == '+' || *text == '-')
+        ++text;
+    quint64 value = 0;
+    for (; *text >= '0' && *text <= '9'; ++text)
+        value = value * 10u + quint64(*text - '0');
+    return qint64(negative ? 0u - value : value);
 }
 
 // Whether writing `value` big-endian over the `length` bytes from `start`
@@ -60,7 +93,7 @@ bool GroupWriteChanges(const THexEditor& editor, qint64 start, int length, unsig
 {
     for (int n = length - 1; n >= 0; --n, value >>= 8) {
         const qint64 at = start + n;
-        if (ByteExists(editor, at) && editor.GetByte(int(at)) != (value & 0xFF))
+        if (ByteExists(editor, at) && editor.GetByte(at) != (value & 0xFF))
             return true;
     }
     return false;
@@ -71,13 +104,13 @@ bool GroupWriteChanges(const THexEditor& editor, qint64 start, int length, unsig
 // ---------------------------------------------------------------------------
 // Cursor and input
 
-void THexEditor::MoveCursor(int offset)
+void THexEditor::MoveCursor(qint64 offset)
 {
     if (offset < 0)
         offset = 0;
     if (FDataSize > 0 && offset > FDataSize - 1)
         offset = FDataSize - 1;
-    FChangeLog->Seal();
+    FDocument->Seal();
     FBlinkPhase = 0;
     FDigit = 0;
     FCursorOffset = offset;
@@ -85,9 +118,9 @@ void THexEditor::MoveCursor(int offset)
     if (FScrollBar) {
         const int line = SafeDivisor(FBytesPerLine);
         if (offset < FFirstVisible)
-            FScrollBar->setValue(offset / line);
+            SetTopRow(offset / line);
         else if (offset > FLastVisible)
-            FScrollBar->setValue(offset / line - FVisibleRows + 1);
+            SetTopRow(offset / line - FVisibleRows + 1);
     }
     Redraw();
 }
@@ -102,38 +135,18 @@ void THexEditor::SetCursorPanel(int panel)
 
 void THexEditor::KeyDown(int& key, Qt::KeyboardModifiers)
 {
-    const int line = FBytesPerLine;
-    // Page moves are computed wide so a huge page cannot wrap around.
-    auto clampedMove = [this](qint64 target) {
-        MoveCursor(int(qBound(qint64(INT_MIN), target, qint64(INT_MAX))));
-    };
+    const qint64 line = FBytesPerLine;
+    const qint64 page = line * FVisibleRows;
     switch (key) {
-    case Qt::Key_PageUp:
-        clampedMove(qint64(FCursorOffset) - qint64(line) * FVisibleRows);
-        break;
-    case Qt::Key_PageDown:
-        clampedMove(qint64(FCursorOffset) + qint64(line) * FVisibleRows);
-        break;
-    case Qt::Key_End:
-        MoveCursor(FDataSize - 1);
-        break;
-    case Qt::Key_Home:
-        MoveCursor(0);
-        break;
-    case Qt::Key_Left:
-        clampedMove(qint64(FCursorOffset) - 1);
-        break;
-    case Qt::Key_Up:
-        clampedMove(qint64(FCursorOffset) - line);
-        break;
-    case Qt::Key_Right:
-        clampedMove(qint64(FCursorOffset) + 1);
-        break;
-    case Qt::Key_Down:
-        clampedMove(qint64(FCursorOffset) + line);
-        break;
-    default:
-        break;
+    case Qt::Key_PageUp: MoveCursor(FCursorOffset - page); break;
+    case Qt::Key_PageDown: MoveCursor(FCursorOffset + page); break;
+    case Qt::Key_End: MoveCursor(FDataSize - 1); break;
+    case Qt::Key_Home: MoveCursor(0); break;
+    case Qt::Key_Left: MoveCursor(FCursorOffset - 1); break;
+    case Qt::Key_Up: MoveCursor(FCursorOffset - line); break;
+    case Qt::Key_Right: MoveCursor(FCursorOffset + 1); break;
+    case Qt::Key_Down: MoveCursor(FCursorOffset + line); break;
+    default: break;
     }
 }
 
@@ -146,7 +159,9 @@ void THexEditor::KeyPress(char& ch)
 
 void THexEditor::ProcessInput(char ch)
 {
-    if (FReadOnly)
+    // A read-only document (a block device) takes no typing either, nor does
+    // one that long work is saving or searching.
+    if (FReadOnly || FDocument->ReadOnly() || FDocument->Busy())
         return;
     if (FCursorPanel == 0) {
         ProcessBytesInput(ch);
@@ -210,7 +225,7 @@ void THexEditor::ProcessDecimalInput(char ch)
     // changes (the group lies past the end, or the digit landed in its
     // missing bytes) nothing is recorded.
     const int group = SafeDivisor(FBytesPerGroup);
-    if (!GroupWriteChanges(*this, qint64(FCursorOffset / group) * group, group, value))
+    if (!GroupWriteChanges(*this, (FCursorOffset / group) * group, group, value))
         return;
     SetCursorWord(value);
     SetDirty(1);
@@ -235,25 +250,123 @@ void THexEditor::MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, int x, int y)
     Redraw();
 }
 
-int THexEditor::GetMouseOffset(int x, int y) const
+qint64 THexEditor::GetMouseOffset(int x, int y) const
 {
     const THitCell* cell = HitListFind(FHitList.get(), x, y);
     return cell ? cell->Value : -1;
 }
 
-void THexEditor::FormatOffset(int offset, char* out)
+int THexEditor::OffsetDigits(int base, int least) const
 {
-    if (FBaseOffset == 16)
-        std::sprintf(out, "%0*X", 8, unsigned(offset));
-    else
-        std::sprintf(out, "%0*d", 10, offset);
+    // Enough digits for the last offset of the data, and at least `least`.
+    quint64 last = FDataSize > 0 ? quint64(FDataSize - 1) : 0;
+    int digits = 1;
+    while (last >= quint64(base)) {
+        last /= quint64(base);
+        ++digits;
+    }
+    return qMax(digits, least);
 }
 
-int THexEditor::DecodeOffset(const char* text)
+void THexEditor::FormatOffset(qint64 offset, char* out)
 {
     if (FBaseOffset == 16)
-        return int(HexTextToValue(text));
-    return DecimalTextToValue(text);
+        std::snprintf(out, TextSize, "%0*llX", OffsetDigits(16, 8), static_cast<unsigned long long>(offset));
+    else
+        std::snprintf(out, TextSize, "%0*lld", OffsetDigits(10, 10), static_cast<long long>(offset));
+}
+
+qint64 THexEditor::DecodeOffset(const char* text)
+{
+    if (FBaseOffset == 16)
+        return HexTextToOffset(text);
+    return DecimalTextToOffset(text);
+}
+
+// ---------------------------------------------------------------------------
+// Scrolling. While the rows fit the scroll bar's int range (up to 2^30), its
+// value is the first row shown, as it always was. Beyond, its range is
+// ScrollLimit and a value stands for the row at the same fraction of the
+// rows; the exact row the control scrolled to is kept in FTopRow for as long
+// as the bar shows the value the control gave it, and the bar's steps are
+// taken over so that an arrow is one row and a page step one page.
+
+qint64 THexEditor::MaxRow() const
+{
+    const qint64 rows = FDataSize / SafeDivisor(FBytesPerLine) - 1;
+    return rows < 0 ? 0 : rows;
+}
+
+bool THexEditor::ScrollScaled() const
+{
+    return MaxRow() > ScrollLimit;
+}
+
+qint64 THexEditor::TopRow()
+{
+    if (!FScrollBar)
+        return 0;
+    const int value = FScrollBar->value();
+    if (!ScrollScaled())
+        return qMax(value, 0);
+    if (FScrollBar->maximum() != ScrollLimit)
+        FScrollBar->setMaximum(ScrollLimit); // the line length changed since SetSize
+    if (value != FBarValue) {
+        // The user moved the bar: the row at the same fraction.
+        FTopRow = qint64(__int128(qBound(0, value, int(ScrollLimit))) * MaxRow() / ScrollLimit);
+        FBarValue = value;
+    }
+    return FTopRow;
+}
+
+void THexEditor::SetTopRow(qint64 row)
+{
+    if (!FScrollBar)
+        return;
+    if (!ScrollScaled()) {
+        FScrollBar->setValue(int(qBound(qint64(INT_MIN), row, qint64(INT_MAX))));
+        return;
+    }
+    FTopRow = qBound(qint64(0), row, MaxRow());
+    FBarValue = int(__int128(FTopRow) * ScrollLimit / qMax<qint64>(MaxRow(), 1));
+    FScrollBar->setValue(FBarValue);
+    update();
+}
+
+void THexEditor::SetScrollBar(QScrollBar* bar)
+{
+    disconnect(FBarConnection);
+    FScrollBar = bar;
+    FBarValue = -1;
+    if (bar)
+        FBarConnection = connect(bar, &QAbstractSlider::actionTriggered, this, &THexEditor::ScrollBarAction);
+}
+
+void THexEditor::ScrollBarAction(int action)
+{
+    if (!FScrollBar || !ScrollScaled())
+        return;
+    const qint64 top = TopRow();
+    qint64 row;
+    switch (action) {
+    case QAbstractSlider::SliderSingleStepAdd: row = top + 1; break;
+    case QAbstractSlider::SliderSingleStepSub: row = top - 1; break;
+    case QAbstractSlider::SliderPageStepAdd: row = top + qMax(FVisibleRows, 1); break;
+    case QAbstractSlider::SliderPageStepSub: row = top - qMax(FVisibleRows, 1); break;
+    case QAbstractSlider::SliderToMinimum: row = 0; break;
+    case QAbstractSlider::SliderToMaximum: row = MaxRow(); break;
+    case QAbstractSlider::SliderMove:
+        // A wheel turned over the bar moves by rows; a drag is the user's.
+        if (FScrollBar->isSliderDown())
+            return;
+        row = top + (FScrollBar->sliderPosition() - FScrollBar->value());
+        break;
+    default: return;
+    }
+    FTopRow = qBound(qint64(0), row, MaxRow());
+    FBarValue = int(__int128(FTopRow) * ScrollLimit / qMax<qint64>(MaxRow(), 1));
+    FScrollBar->setSliderPosition(FBarValue);
+    update();
 }
 
 // ---------------------------------------------------------------------------

@@ -23,7 +23,7 @@ QTreeWidgetItem* NewLogItem(const TChangeEntry& entry)
 {
     char text[32];
     auto* item = new QTreeWidgetItem;
-    std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(entry.Offset));
+    std::snprintf(text, sizeof text, "%08llX", static_cast<unsigned long long>(entry.Offset));
     item->setText(0, QString::fromLatin1(text));
     if (entry.Kind == TChangeLog::ckByte)
         item->setText(1, QStringLiteral("byte"));
@@ -61,12 +61,14 @@ void FillLogView(QTreeWidget* view, const TChangeEntry* entries, int count)
 
 void THexEditor::ChangeLogToListView(QTreeWidget* view)
 {
-    FillLogView(view, FChangeLog->UndoEntries, FChangeLog->UndoCount);
+    const TChangeLog& log = FDocument->ChangeLog();
+    FillLogView(view, log.UndoEntries, log.UndoCount);
 }
 
 void THexEditor::RedoLogToListView(QTreeWidget* view)
 {
-    FillLogView(view, FChangeLog->RedoEntries, FChangeLog->RedoCount);
+    const TChangeLog& log = FDocument->ChangeLog();
+    FillLogView(view, log.RedoEntries, log.RedoCount);
 }
 
 void THexEditor::ChangeLogToMenuItem(QAction* undoItem, QAction* redoItem)
@@ -82,7 +84,7 @@ void THexEditor::ChangeLogToMenuItem(QAction* undoItem, QAction* redoItem)
         item->setText(QString::fromLatin1(count > 0 ? caption : name));
         item->setEnabled(count > 0);
     };
-    const TChangeLog& log = *FChangeLog;
+    const TChangeLog& log = FDocument->ChangeLog();
     setAction(undoItem, UndoName, log.UndoEntries, log.UndoCount);
     setAction(redoItem, RedoName, log.RedoEntries, log.RedoCount);
 }
@@ -132,18 +134,17 @@ void THexEditor::FormatWord(unsigned value, char* out)
         out[0] = '\0';
 }
 
-void THexEditor::GetWordText(int offset, char* out)
+void THexEditor::GetWordText(qint64 offset, char* out)
 {
     FormatWord(GetWord(offset), out);
 }
 
-void THexEditor::GetRowAscii(int offset, char* out)
+void THexEditor::GetRowAscii(qint64 offset, char* out)
 {
     const int count = FBytesPerLine > 0 ? FBytesPerLine : 0;
     for (int i = 0; i < count; ++i) {
-        // Offsets outside the buffer (or the int range) read as 0.
-        const long long at = static_cast<long long>(offset) + i;
-        const unsigned char c = at >= 0 && at <= INT32_MAX ? GetByte(static_cast<int>(at)) : 0;
+        // Offsets outside the data read as 0.
+        const unsigned char c = GetByte(offset + i);
         out[i] = c < 32 ? '.' : static_cast<char>(c);
     }
     out[count] = '\0';

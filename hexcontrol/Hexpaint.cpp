@@ -8,6 +8,7 @@
 #include "Hittest.h"
 #include "Numbase.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -39,7 +40,7 @@ QByteArray Text(const char* s)
 // Records a painted cell, from x0 to x1, for the mouse. A cell that starts
 // past the control's right edge cannot be clicked and is left out, so the
 // hit-test table holds no more than what can be seen, however long a line.
-void RecordCell(THitRow* row, const QWidget& control, int x0, int x1, int offset, int panel)
+void RecordCell(THitRow* row, const QWidget& control, int x0, int x1, qint64 offset, int panel)
 {
     if (x0 < control.width())
         HitRowAdd(row, x0, x1, offset, panel);
@@ -47,14 +48,21 @@ void RecordCell(THitRow* row, const QWidget& control, int x0, int x1, int offset
 
 } // namespace
 
-void THexEditor::paintEvent(QPaintEvent*)
+void THexEditor::paintEvent(QPaintEvent* e)
 {
     QPainter painter(this);
     TCanvas canvas(painter);
     canvas.SetFont(font());
     FCanvas = &canvas;
     FPainting = true;
-    Paint();
+    // A blink asks for the cursor's strip alone. The underline covers that
+    // strip wholly, on or off, so drawing it is all a full paint would have
+    // changed there: the rows are not laid out and shaped again.
+    const QRect strip(FCursorX, FCursorY, FCursorWidth, 2);
+    if (FCursorX >= 0 && FPolkaDots <= 0 && !FMessage[0] && strip.contains(e->rect()))
+        PaintCursor(CursorVisible() ? 1 : 0);
+    else
+        Paint();
     FPainting = false;
     FCanvas = nullptr;
 }
@@ -92,29 +100,32 @@ void THexEditor::Paint()
         FHitRowHeight = FRowHeight;
     }
 
-    const int top = FScrollBar ? int(qBound(qint64(0), qint64(FScrollBar->value()) * FBytesPerLine,
-                                            qint64(INT_MAX)))
-                               : 0;
+    const qint64 top = TopRow() * FBytesPerLine;
     FFirstVisible = top;
     FPaintY = kTopMargin;
     FVisibleRows = 0;
     FRowWidthChanged = 0;
+    FAddressDigits = OffsetDigits(FBaseOffset == 10 ? 10 : 16, 8);
 
     int rows = 0;
     for (qint64 y = kTopMargin; y + FRowHeight < client.Bottom; y += FRowHeight)
         ++rows;
     SortChangedOffsets();
+    // The bytes of every row shown, in one read from the document.
+    FViewStart = top;
+    const qint64 shown = qBound(qint64(0), qMin(FDataSize, FDocument->Size()) - top, qint64(rows) * FBytesPerLine);
+    FView.resize(size_t(shown));
+    if (shown > 0)
+        FDocument->Read(top, FView.data(), shown);
 
     for (int i = 0; i < rows; ++i) {
-        const qint64 offset = qint64(top) + qint64(i) * FBytesPerLine;
-        if (offset + FBytesPerLine - 1 > INT_MAX)
-            break; // offsets past the control's 32-bit range do not exist
+        const qint64 offset = top + qint64(i) * FBytesPerLine;
         FHitRow = HitListGetRow(FHitList.get(), FPaintY, FPaintY + FRowHeight - 1, 1);
         HitRowClear(FHitRow);
-        PaintRow(int(offset));
+        PaintRow(offset);
         FPaintY += FRowHeight;
         FVisibleRows += 1;
-        FLastVisible = int(offset + FBytesPerLine - 1);
+        FLastVisible = offset + FBytesPerLine - 1;
     }
     FHitRow = nullptr;
 
@@ -127,7 +138,7 @@ void THexEditor::Paint()
 
 void THexEditor::SortChangedOffsets()
 {
-    const TChangeLog& log = *FChangeLog;
+    const TChangeLog& log = FDocument->ChangeLog();
     if (FChangedCount >= 0 && FChangedRevision == log.Revision)
         return; // still sorted from an earlier paint
     for (int i = 0; i < log.UndoCount; ++i)
@@ -137,14 +148,21 @@ void THexEditor::SortChangedOffsets()
     FChangedRevision = log.Revision;
 }
 
-bool THexEditor::IsChanged(int offset) const
+bool THexEditor::IsChanged(qint64 offset) const
 {
-    if (FChangedCount < 0 || FChangedRevision != FChangeLog->Revision)
-        return FChangeLog->FindOffset(offset) != nullptr;
-    return std::binary_search(FChangedOffsets, FChangedOffsets + FChangedCount, offset);
+    const TChangeLog& log = FDocument->ChangeLog();
+    if (FChangedCount < 0 || FChangedRevision != log.Revision)
+        return log.FindOffset(offset) != nullptr;
+    return std::binary_search(FChangedOffsets, FChangedOffsets + FChangedCount, static_cast<long long>(offset));
 }
 
-unsigned THexEditor::SetCellColor(int offset, int panel)
+unsigned char THexEditor::ViewByte(qint64 offset) const
+{
+    const qint64 at = offset - FViewStart;
+    return at >= 0 && at < qint64(FView.size()) ? FView[size_t(at)] : GetByte(offset);
+}
+
+unsigned THexEditor::SetCellColor(qint64 offset, int panel)
 {
     const unsigned previous = unsigned(FCanvas->FontColor());
     unsigned color;
@@ -158,7 +176,7 @@ unsigned THexEditor::SetCellColor(int offset, int panel)
     return previous;
 }
 
-int THexEditor::PaintRow(int offset)
+int THexEditor::PaintRow(qint64 offset)
 {
     FPaintX = 0;
     PaintLeftBorder();
@@ -170,11 +188,11 @@ int THexEditor::PaintRow(int offset)
         PaintHexBytes(offset);
     PaintBytesCharsSeperator();
     for (int i = 0; i < FBytesPerLine; ++i) {
-        const int o = offset + i;
+        const qint64 o = offset + i;
         const int x0 = FPaintX;
         const unsigned previous = SetCellColor(o, 1);
         if (o < FDataSize)
-            PaintChar(FData[o], FCellWidth);
+            PaintChar(ViewByte(o), FCellWidth);
         else
             PaintBlankChar();
         RecordCell(FHitRow, *this, x0, FPaintX - 1, o, 1);
@@ -190,17 +208,17 @@ int THexEditor::PaintRow(int offset)
     return FPaintX;
 }
 
-void THexEditor::PaintHexBytes(int offset)
+void THexEditor::PaintHexBytes(qint64 offset)
 {
     FCellDigits = 2 * FBytesPerGroup;
     FInputDigits = 2;
     FCursorStep = 1;
     for (int i = 0; i < FBytesPerLine; ++i) {
-        const int o = offset + i;
+        const qint64 o = offset + i;
         const int x0 = FPaintX;
         const unsigned previous = SetCellColor(o, 0);
         if (o < FDataSize)
-            PaintByte(GetByte(o));
+            PaintByte(ViewByte(o));
         else
             PaintBlankByte();
         RecordCell(FHitRow, *this, x0, FPaintX - 1, o, 0);
@@ -212,7 +230,7 @@ void THexEditor::PaintHexBytes(int offset)
     }
 }
 
-void THexEditor::PaintDecimalBytes(int offset)
+void THexEditor::PaintDecimalBytes(qint64 offset)
 {
     const int digits = DecimalDigitsForBytes(FBytesPerGroup);
     FCellDigits = digits;
@@ -220,13 +238,13 @@ void THexEditor::PaintDecimalBytes(int offset)
     FCursorStep = FBytesPerGroup;
     const int cells = FBytesPerLine / FBytesPerGroup;
     for (int c = 0; c < cells; ++c) {
-        const int o = offset + c * FBytesPerGroup;
+        const qint64 o = offset + qint64(c) * FBytesPerGroup;
         const int x0 = FPaintX;
         const unsigned previous = SetCellColor(o, 0);
         if (o < FDataSize) {
             unsigned value = 0;
             for (int i = 0; i < FBytesPerGroup; ++i)
-                value = (value << 8) | GetByte(o + i);
+                value = (value << 8) | (o + i < FDataSize ? ViewByte(o + i) : 0);
             PaintDecimal(value, FCellDigits);
         } else {
             PaintBlankDecimal();
@@ -239,13 +257,15 @@ void THexEditor::PaintDecimalBytes(int offset)
     }
 }
 
-void THexEditor::PaintAddress(int offset)
+void THexEditor::PaintAddress(qint64 offset)
 {
+    // Eight digits, more only when the data reach past them.
     char text[32];
+    const auto value = static_cast<unsigned long long>(offset);
     if (FBaseOffset == 16)
-        std::snprintf(text, sizeof text, "%0*X", 8, unsigned(offset));
+        std::snprintf(text, sizeof text, "%0*llX", FAddressDigits, value);
     else if (FBaseOffset == 10)
-        std::snprintf(text, sizeof text, "%0*u", 8, unsigned(offset));
+        std::snprintf(text, sizeof text, "%0*llu", FAddressDigits, value);
     else
         return;
     PaintText(text);

@@ -28,11 +28,11 @@ bool EqualFolded(const unsigned char* a, const unsigned char* b, int n)
 }
 
 // Candidates data[first..last], both inclusive, last >= first.
-int FindExact(const unsigned char* data, int first, int last, const unsigned char* pattern, int n)
+long long FindExact(const unsigned char* data, long long first, long long last, const unsigned char* pattern, int n)
 {
     const size_t span = static_cast<size_t>(last - first) + static_cast<size_t>(n);
     const void* hit = memmem(data + first, span, pattern, static_cast<size_t>(n));
-    return hit ? static_cast<int>(static_cast<const unsigned char*>(hit) - data) : -1;
+    return hit ? static_cast<const unsigned char*>(hit) - data : -1;
 }
 
 #if defined(__SSE2__)
@@ -46,7 +46,7 @@ inline unsigned EitherMask(const unsigned char* p, __m128i a, __m128i b)
 // Candidates are the places where the pattern's first two bytes stand (a
 // letter in either case), found 32 at a time, so the buffer is read once and
 // few candidates are left to compare in full.
-int FindFolded(const unsigned char* data, int first, int last, const unsigned char* pattern, int n)
+long long FindFolded(const unsigned char* data, long long first, long long last, const unsigned char* pattern, int n)
 {
     const int second = n > 1 ? 1 : 0;
     const __m128i a0 = _mm_set1_epi8(static_cast<char>(pattern[0]));
@@ -63,13 +63,13 @@ int FindFolded(const unsigned char* data, int first, int last, const unsigned ch
         while (mask) {
             const unsigned char* cand = p + __builtin_ctz(mask);
             if (EqualFolded(cand, pattern, n))
-                return static_cast<int>(cand - data);
+                return cand - data;
             mask &= mask - 1;
         }
     }
     for (; p < end; ++p)
         if (EqualFolded(p, pattern, n))
-            return static_cast<int>(p - data);
+            return p - data;
     return -1;
 }
 #else
@@ -82,7 +82,7 @@ const unsigned char* FindByte(const unsigned char* from, const unsigned char* en
 
 // Candidates are the places of the first byte in either case, each case
 // with its own memchr run, always taking the nearer hit.
-int FindFolded(const unsigned char* data, int first, int last, const unsigned char* pattern, int n)
+long long FindFolded(const unsigned char* data, long long first, long long last, const unsigned char* pattern, int n)
 {
     const unsigned char c0 = pattern[0];
     const unsigned char c1 = OtherCase(c0);
@@ -99,7 +99,7 @@ int FindFolded(const unsigned char* data, int first, int last, const unsigned ch
             next1 = FindByte(cand + 1, end, c1);
         }
         if (EqualFolded(cand, pattern, n))
-            return static_cast<int>(cand - data);
+            return cand - data;
     }
     return -1;
 }
@@ -112,26 +112,25 @@ unsigned char HexScanFoldByte(unsigned char ch)
     return (ch >= 'A' && ch <= 'Z') ? static_cast<unsigned char>(ch - 'A' + 'a') : ch;
 }
 
-int HexScanFind(const unsigned char* data, int size, long long start,
-                const unsigned char* pattern, int n, bool foldCase,
-                int* lastExamined)
+long long HexScanFind(const unsigned char* data, long long size, long long start,
+                      const unsigned char* pattern, int n, bool foldCase,
+                      long long* lastExamined)
 {
     if (start < 0)
         start = 0;
     if (n < 0 || size < 0)
         return -1;
-    // Done in 64 bits: start + n may pass the int range.
-    const long long lastFit = static_cast<long long>(size) - n;
+    const long long lastFit = size - n;
     if (start > lastFit)
         return -1; // not a single candidate fits
-    const int first = static_cast<int>(start);
-    const int last = static_cast<int>(lastFit);
+    const long long first = start;
+    const long long last = lastFit;
 
     bool anyLetter = false;
     for (int i = 0; foldCase && i < n && !anyLetter; ++i)
         anyLetter = IsAsciiLetter(pattern[i]);
 
-    int found;
+    long long found;
     if (n == 0)
         found = first;
     else if (!anyLetter) // folding changes nothing without letters

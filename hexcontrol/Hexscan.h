@@ -18,8 +18,8 @@
 unsigned char HexScanFoldByte(unsigned char ch);
 
 // foldCase: letters compare without regard to case (ASCII only).
-// An empty pattern matches at the first candidate.
-// `start` is wide so that "one past the last position" never overflows.
-int HexScanFind(const unsigned char* data, int size, long long start,
-                const unsigned char* pattern, int n, bool foldCase,
-                int* lastExamined);
+// An empty pattern matches at the first candidate. Offsets and sizes are
+// 64-bit: the buffer may be a window of a larger file or a large block.
+long long HexScanFind(const unsigned char* data, long long size, long long start,
+                      const unsigned char* pattern, int n, bool foldCase,
+                      long long* lastExamined);

@@ -17,13 +17,12 @@ namespace {
 
 const int BufferSize = 256 * 1024 * 1024;
 
-class TBenchEditor : public THexEditor
+THexEditor* Editor = nullptr;
+// The editor's bytes, held in memory as one block.
+const unsigned char* Buffer()
 {
-public:
-    unsigned char* Buffer() { return FData; }
-};
-
-TBenchEditor* Editor = nullptr;
+    return Editor->Data();
+}
 
 struct TCase
 {
@@ -45,8 +44,8 @@ const TCase Cases[] = {
 
 void PlacePattern(const char* pattern)
 {
-    const size_t n = std::strlen(pattern);
-    std::memcpy(Editor->Buffer() + BufferSize - n, pattern, n);
+    const qint64 n = qint64(std::strlen(pattern));
+    Editor->Document()->Write(BufferSize - n, pattern, n);
 }
 
 void BM_Memmem(benchmark::State& state, const TCase* c)
@@ -54,9 +53,9 @@ void BM_Memmem(benchmark::State& state, const TCase* c)
     PlacePattern(c->Pattern);
     const size_t n = std::strlen(c->Pattern);
     for (auto _ : state) {
-        const void* hit = memmem(Editor->Buffer(), BufferSize, c->Pattern, n);
+        const void* hit = memmem(Buffer(), BufferSize, c->Pattern, n);
         benchmark::DoNotOptimize(hit);
-        if (hit != Editor->Buffer() + BufferSize - n)
+        if (hit != Buffer() + BufferSize - n)
             state.SkipWithError("memmem missed the match");
     }
 }
@@ -64,9 +63,9 @@ void BM_Memmem(benchmark::State& state, const TCase* c)
 void BM_FindFirst(benchmark::State& state, const TCase* c)
 {
     PlacePattern(c->Pattern);
-    const int expected = BufferSize - static_cast<int>(std::strlen(c->Pattern));
+    const qint64 expected = BufferSize - static_cast<int>(std::strlen(c->Pattern));
     for (auto _ : state) {
-        const int at = Editor->FindFirst(c->Text, c->Mode, c->Flags);
+        const qint64 at = Editor->FindFirst(c->Text, c->Mode, c->Flags);
         benchmark::DoNotOptimize(at);
         if (at != expected)
             state.SkipWithError("FindFirst missed the match");
@@ -96,15 +95,18 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    TBenchEditor editor;
+    THexEditor editor;
     Editor = &editor;
     editor.FreeData();
     editor.AllocData(BufferSize);
     unsigned state = 12345;
-    unsigned char* data = editor.Buffer();
-    for (int i = 0; i < BufferSize; ++i) {
-        state = state * 1103515245u + 12345u;
-        data[i] = static_cast<unsigned char>(state >> 16);
+    std::vector<unsigned char> block(1 << 20);
+    for (int at = 0; at < BufferSize; at += int(block.size())) {
+        for (unsigned char& byte : block) {
+            state = state * 1103515245u + 12345u;
+            byte = static_cast<unsigned char>(state >> 16);
+        }
+        editor.Document()->Write(at, block.data(), qint64(block.size()));
     }
 
     for (const TCase& c : Cases) {

@@ -1,3 +1,6 @@
+// THexEditWindow: the window's parts (editor and scroll bar, find bar, log
+// panel, status bar, menus), the editor's events, and the log and status
+// shown. Files, search and long work are in Hexeditfiles.cpp.
 #include "Hexeditwindow.h"
 
 #include "Canvas.h"
@@ -13,8 +16,7 @@
 #include <QDir>
 #include <QDockWidget>
 #include <QFile>
-#include <QFileDialog>
-#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeySequence>
@@ -39,16 +41,6 @@ const char AppTitle[] = "hexedit";
 // One blink step; the cursor shows for three steps and hides for three.
 const int BlinkInterval = 100;
 const int DotCount = 30;
-
-QString Quoted(const QString& path)
-{
-    return QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(path));
-}
-
-QByteArray NativeName(const QString& path)
-{
-    return QFile::encodeName(path);
-}
 
 QString EditorText(const char* text)
 {
@@ -106,6 +98,14 @@ THexEditWindow::THexEditWindow(QWidget* parent)
     // has to repaint it. The wheel over the editor scrolls the bar.
     connect(FScrollBar, &QScrollBar::valueChanged, FEditor, qOverload<>(&QWidget::update));
     FEditor->installEventFilter(this);
+
+    // A change made to the open file by another program: the document
+    // compares the file with what it read, and says so (OnSourceChange).
+    FWatcher = new QFileSystemWatcher(this);
+    connect(FWatcher, &QFileSystemWatcher::fileChanged, this, [this] {
+        FEditor->Document()->CheckSource();
+        WatchFile(); // a file replaced by a rename is watched no more
+    });
 
     FBlinkTimer = new QTimer(this);
     FBlinkTimer->setInterval(BlinkInterval);
@@ -294,7 +294,7 @@ void THexEditWindow::ConnectEditor()
 {
     connect(FEditor, &THexEditor::OnCursorChange, this, [this] { RefreshCursorStatus(); });
     connect(FEditor, &THexEditor::OnCursorByteChange, this, [this] { RefreshCursorStatus(); });
-    connect(FEditor, &THexEditor::OnSizeChange, this, [this](QObject*, int size) {
+    connect(FEditor, &THexEditor::OnSizeChange, this, [this](QObject*, qint64 size) {
         FDataSize = size;
         FSizeLabel->setText(tr("Size: %1 bytes").arg(size));
     });
@@ -308,110 +308,13 @@ void THexEditWindow::ConnectEditor()
         FNameLabel->setText(std::strcmp(name, "(null)") == 0 ? tr("No file open") : QFile::decodeName(name));
     });
     connect(FEditor, &THexEditor::OnChangeLogUpdate, this, [this] { RefreshLog(); });
+    connect(FEditor, &THexEditor::OnSourceChange, this, [this](QObject*, int changes) {
+        statusBar()->showMessage((changes & THexDocument::scReplaced)
+                                     ? tr("The file was replaced or removed on disk by another program")
+                                     : tr("The file was changed on disk by another program"));
+    });
     // Characters typed into the character panel change bytes without a
     // cursor-byte event; the cursor move that follows refreshes the value.
-}
-
-bool THexEditWindow::OpenFile(const QString& path)
-{
-    const int result = FEditor->LoadFromFile(NativeName(path).constData());
-    switch (result) {
-    case THexEditor::frOk:
-        FFilePath = QFileInfo(path).absoluteFilePath();
-        break;
-    case THexEditor::frReadShort:
-        // The buffer now holds part of the new file while the editor keeps
-        // the old name: unbind it, so Save cannot write it over that file.
-        FFilePath.clear();
-        FNameLabel->setText(tr("Part of %1").arg(QDir::toNativeSeparators(path)));
-        ShowMessage(tr("Open"), tr("Only part of %1 could be read. The missing tail shows as zero bytes.\n"
-                                   "Use Save As to keep what was read.").arg(Quoted(path)));
-        break;
-    default:
-        ShowMessage(tr("Open"), tr("Cannot open %1.\nIt may be missing, unreadable, not a regular file "
-                                   "or too large for the editor.").arg(Quoted(path)));
-        break;
-    }
-    FLastFindKey.clear();
-    UpdateFileActions();
-    UpdateTitle();
-    RefreshCursorStatus();
-    return result == THexEditor::frOk;
-}
-
-bool THexEditWindow::SaveFile()
-{
-    if (FFilePath.isEmpty()) {
-        const QString path = AskSaveFileName();
-        return !path.isEmpty() && SaveFileAs(path);
-    }
-    return SaveFileAs(FFilePath);
-}
-
-bool THexEditWindow::SaveFileAs(const QString& path)
-{
-    const int result = FEditor->SaveToFile(NativeName(path).constData());
-    if (result == THexEditor::frOk) {
-        FFilePath = QFileInfo(path).absoluteFilePath();
-        statusBar()->showMessage(tr("Saved %1").arg(Quoted(path)), 3000);
-    } else if (result == THexEditor::frWriteShort) {
-        ShowMessage(tr("Save"), tr("%1 could not be written completely (is the disk full?).\n"
-                                   "The file on disk was left as it was.").arg(Quoted(path)));
-    } else {
-        ShowMessage(tr("Save"), tr("Cannot open %1 for writing.").arg(Quoted(path)));
-    }
-    UpdateFileActions();
-    UpdateTitle();
-    return result == THexEditor::frOk;
-}
-
-bool THexEditWindow::CloseFile()
-{
-    if (!MaybeSave())
-        return false;
-    FEditor->SetNotLoaded();
-    FFilePath.clear();
-    FLastFindKey.clear();
-    UpdateFileActions();
-    UpdateTitle();
-    RefreshCursorStatus();
-    return true;
-}
-
-bool THexEditWindow::MaybeSave()
-{
-    if (!FDirty)
-        return true;
-    switch (AskSaveChanges()) {
-    case saSave: return SaveFile();
-    case saDiscard: return true;
-    default: return false;
-    }
-}
-
-int THexEditWindow::FindFromBar()
-{
-    const QByteArray text = FFindText->text().toLatin1();
-    const int mode = FFindMode->currentData().toInt();
-    const int flags = (FMatchCase->isChecked() ? int(THexEditor::sfMatchCase) : 0)
-                      | (FFromCursor->isChecked() ? int(THexEditor::sfFromCursor) : 0);
-    const QString key = QStringLiteral("%1/%2/").arg(mode).arg(flags) + QString::fromLatin1(text);
-    int found;
-    if (key == FLastFindKey) {
-        found = FEditor->FindNext();
-    } else {
-        FLastFindKey = key;
-        found = FEditor->FindFirst(text.constData(), mode, flags);
-    }
-    if (found >= 0) {
-        char offset[THexEditor::TextSize];
-        FEditor->FormatOffset(found, offset);
-        FFindStatus->setText(tr("Found at %1").arg(EditorText(offset)));
-        FEditor->SetCursorOffset(found);
-    } else {
-        FFindStatus->setText(tr("Not found"));
-    }
-    return found;
 }
 
 void THexEditWindow::UndoOrRedo(bool redo)
@@ -434,7 +337,7 @@ void THexEditWindow::LogItemActivated(QTreeWidget* list)
     if (!item)
         return;
     bool ok = false;
-    const int offset = item->text(0).toInt(&ok, 16);
+    const qint64 offset = item->text(0).toLongLong(&ok, 16);
     if (ok) {
         FEditor->SetCursorOffset(offset);
         FEditor->setFocus();
@@ -451,7 +354,7 @@ void THexEditWindow::RefreshLog()
 void THexEditWindow::RefreshCursorStatus()
 {
     if (!FEditor->Message()[0] && FDataSize > 0) {
-        const int offset = FEditor->GetCursorOffset();
+        const qint64 offset = FEditor->GetCursorOffset();
         char text[THexEditor::TextSize];
         FEditor->FormatOffset(offset, text);
         FOffsetLabel->setText(tr("Offset: %1").arg(EditorText(text)));
@@ -479,30 +382,6 @@ void THexEditWindow::UpdateFileActions()
     FCloseAction->setEnabled(shown);
 }
 
-THexEditWindow::TSaveAnswer THexEditWindow::AskSaveChanges()
-{
-    const auto answer = QMessageBox::question(
-        this, QString::fromLatin1(AppTitle),
-        tr("%1 has unsaved changes.\nSave them before going on?")
-            .arg(FFilePath.isEmpty() ? tr("The data") : Quoted(FFilePath)),
-        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
-    if (answer == QMessageBox::Save)
-        return saSave;
-    if (answer == QMessageBox::Discard)
-        return saDiscard;
-    return saCancel;
-}
-
-QString THexEditWindow::AskOpenFileName()
-{
-    return QFileDialog::getOpenFileName(this, tr("Open file"), QFileInfo(FFilePath).absolutePath());
-}
-
-QString THexEditWindow::AskSaveFileName()
-{
-    return QFileDialog::getSaveFileName(this, tr("Save file as"), FFilePath);
-}
-
 void THexEditWindow::ShowMessage(const QString& caption, const QString& text)
 {
     QMessageBox::warning(this, caption, text);
@@ -510,6 +389,11 @@ void THexEditWindow::ShowMessage(const QString& caption, const QString& text)
 
 void THexEditWindow::closeEvent(QCloseEvent* e)
 {
+    // Long work first ends (or is cancelled) in its progress dialog.
+    if (FWorking) {
+        e->ignore();
+        return;
+    }
     if (MaybeSave())
         e->accept();
     else

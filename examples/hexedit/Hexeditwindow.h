@@ -1,7 +1,11 @@
 #pragma once
 // The main window of the hexedit program: one THexEditor with its scroll
 // bar, a find bar, the change log in a side panel, a status bar fed by the
-// editor's events, and File, Edit and View menus.
+// editor's events, and File, Edit and View menus. Files of any size open at
+// once (the editor reads what it shows); a search or save that takes longer
+// than half a second shows its progress with a Cancel button. The open file
+// is watched: before a save would overwrite what another program wrote to
+// it, the window asks, and offers to reload it instead.
 //
 // Every question and message goes through a virtual function so a test can
 // answer it without a modal dialog.
@@ -14,6 +18,7 @@ class QAction;
 class QActionGroup;
 class QCheckBox;
 class QComboBox;
+class QFileSystemWatcher;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -27,10 +32,11 @@ class THexEditWindow : public QMainWindow
     Q_OBJECT
 public:
     enum TSaveAnswer { saSave, saDiscard, saCancel };
+    enum TChangedAnswer { caOverwrite, caReload, caCancel };
 
     explicit THexEditWindow(QWidget* parent = nullptr);
 
-    // Loads a whole file; a failure is reported in a message. True on success.
+    // Opens a file; a failure is reported in a message. True on success.
     bool OpenFile(const QString& path);
     // Saves to the current file, or asks for a name when there is none.
     bool SaveFile();
@@ -40,8 +46,8 @@ public:
     bool CloseFile();
     // Starts a search with the find bar's text, mode and options, or carries
     // the running one on when nothing in the bar changed. Moves the cursor to
-    // the match; returns its offset or -1.
-    int FindFromBar();
+    // the match; returns its offset, -1, or THexEditor::FindCancelled.
+    qint64 FindFromBar();
 
     THexEditor* Editor() const { return FEditor; }
     QAction* UndoAction() const { return FUndoAction; }
@@ -60,6 +66,9 @@ public:
 protected:
     // Asked before unsaved changes would be lost.
     virtual TSaveAnswer AskSaveChanges();
+    // Asked before a save would overwrite a file another program changed
+    // since it was opened or saved here.
+    virtual TChangedAnswer AskChangedOnDisk();
     // File dialogs; an empty result means the user cancelled.
     virtual QString AskOpenFileName();
     virtual QString AskSaveFileName();
@@ -75,6 +84,10 @@ private:
     void BuildStatusBar();
     void ConnectEditor();
     bool MaybeSave();
+    // Runs the event loop until the editor's long work ends, with a progress
+    // dialog from half a second on; the window takes no input meanwhile.
+    void WaitForWork(const QString& what);
+    void WatchFile();
     void RefreshLog();
     void RefreshCursorStatus();
     void UpdateTitle();
@@ -87,6 +100,8 @@ private:
     THexEditor* FEditor = nullptr;
     QScrollBar* FScrollBar = nullptr;
     QTimer* FBlinkTimer = nullptr;
+    QFileSystemWatcher* FWatcher = nullptr;
+    bool FWorking = false;
 
     QAction* FSaveAction = nullptr;
     QAction* FSaveAsAction = nullptr;
@@ -112,5 +127,5 @@ private:
 
     QString FFilePath; // empty while no file is open
     bool FDirty = false;
-    int FDataSize = 0;
+    qint64 FDataSize = 0;
 };

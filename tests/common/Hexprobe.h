@@ -5,7 +5,6 @@
 #include <QByteArray>
 #include <QImage>
 
-#include <cstring>
 
 class THexProbe : public THexEditor
 {
@@ -13,6 +12,7 @@ public:
     using THexEditor::THexEditor;
     using THexEditor::FCellDigits;
     using THexEditor::FCellWidth;
+    using THexEditor::FCursorWidth;
     using THexEditor::FCursorX;
     using THexEditor::FCursorY;
     using THexEditor::FCharSeparatorX;
@@ -30,8 +30,7 @@ public:
     {
         FreeData();
         AllocData(bytes.size());
-        if (bytes.size() > 0)
-            std::memcpy(FData, bytes.constData(), size_t(bytes.size()));
+        Document()->Write(0, bytes.constData(), bytes.size());
     }
 
     // Paints the whole control into an image, as a paint event would.

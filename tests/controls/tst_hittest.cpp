@@ -116,7 +116,9 @@ void THitTestTest::Grows_data()
 }
 
 // However many bands and cells are added, every one is kept and found, and
-// refilling an emptied table keeps finding what was added last.
+// refilling an emptied table keeps finding what was added last. A band got
+// before many others were added can still be filled (as a painter fills the
+// band of the row it paints), and a cell carries a 64-bit value.
 void THitTestTest::Grows()
 {
     QFETCH(int, bands);
@@ -124,14 +126,21 @@ void THitTestTest::Grows()
     auto list = std::make_unique<THitList>();
     for (int round = 0; round < 2; ++round) {
         HitListClear(list.get());
+        THitRow* first = nullptr;
         for (int b = 0; b < bands; ++b) {
             THitRow* row = HitListGetRow(list.get(), b * 10, b * 10 + 9, 1);
             QVERIFY(row);
+            if (b == 0)
+                first = row;
             for (int c = 0; c < cells; ++c)
                 HitRowAdd(row, c * 2, c * 2 + 1, round * 100000 + b * 1000 + c, round);
             QCOMPARE(row->Count, cells);
         }
         QCOMPARE(list->Count, bands);
+        const qint64 far = (qint64(round) + 1) << 40;
+        HitRowAdd(first, -10, -5, far, 7);
+        const THitCell* late = HitListFind(list.get(), -7, 5);
+        QVERIFY(late && late->Value == far && late->Tag == 7);
         for (const QPoint& bc : {QPoint(0, 0), QPoint(cells - 1, bands - 1), QPoint(cells / 2, bands / 2)}) {
             const THitCell* cell = HitListFind(list.get(), bc.x() * 2 + 1, bc.y() * 10 + 9);
             QVERIFY(cell);

@@ -1,7 +1,8 @@
 // The hex editor driven by a stream of operations decoded from the fuzzer's
 // bytes: navigation keys, typed characters, clicks, property changes within
 // the control's data model, undo, redo, searches, and loads and saves of
-// small files in a temporary folder.
+// small files in a temporary folder, read whole or in tiny pages, and the
+// file cut short by "another program" while it is open.
 //
 // After every operation that moves the cursor, the cursor is inside the
 // buffer; after every operation, the file name and message are terminated
@@ -9,8 +10,8 @@
 // and every logged change starts inside the buffer. A keystroke that changes
 // no byte records nothing and leaves the dirty flag alone. Whenever the undo
 // stack is empty and nothing has fallen off it (and no group longer than the
-// four bytes a word entry holds was edited), the buffer equals
-// the one the log started from. At the end everything is undone and checked
+// four bytes a word entry holds was edited, and the file read from was not
+// cut short), the buffer equals the one the log started from. At the end everything is undone and checked
 // the same way, then redone and compared with the edited buffer. Each search
 // is checked against a plain scan; each save against the file on disk; each
 // load against the bytes written.
@@ -38,7 +39,9 @@ constexpr int NavigationKeys[] = {Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_End,
 
 QByteArray Buffer(const THexEditor& e)
 {
-    return QByteArray(reinterpret_cast<const char*>(e.Data()), e.DataSize());
+    QByteArray bytes(int(qMin(e.DataSize(), e.Document()->Size())), '\0');
+    e.Document()->Read(0, bytes.data(), bytes.size());
+    return bytes;
 }
 
 bool IsSpace(char c)
@@ -84,20 +87,20 @@ bool ReferencePattern(const QByteArray& rawText, int mode, QByteArray* pattern)
 }
 
 // The first candidate at or after `start` whose bytes equal the pattern.
-int ReferenceFind(const QByteArray& data, int start, const QByteArray& pattern, bool fold)
+qint64 ReferenceFind(const QByteArray& data, qint64 start, const QByteArray& pattern, bool fold)
 {
-    for (qint64 at = qMax(start, 0); at + pattern.size() <= data.size(); ++at) {
+    for (qint64 at = qMax(start, qint64(0)); at + pattern.size() <= data.size(); ++at) {
         int i = 0;
         while (i < pattern.size()
                && (fold ? Fold(data[at + i]) == Fold(pattern[i]) : data[at + i] == pattern[i]))
             ++i;
         if (i == pattern.size())
-            return int(at);
+            return at;
     }
     return -1;
 }
 
-void CheckEntry(const TChangeEntry& entry, int size)
+void CheckEntry(const TChangeEntry& entry, qint64 size)
 {
     FUZZ_CHECK(entry.Kind == TChangeLog::ckByte || entry.Kind == TChangeLog::ckWord);
     FUZZ_CHECK(entry.Offset >= 0 && entry.Offset < size);
@@ -127,9 +130,18 @@ public:
     void Restart()
     {
         FBase = Buffer(FEditor);
-        FExact = true;
+        FExact = !FSourceCut;
         FOverflowed = false;
     }
+
+    // The file read from was cut short: its bytes read differently now.
+    void SourceCut(bool cut)
+    {
+        FSourceCut = cut;
+        if (cut)
+            FExact = false;
+    }
+    bool Cut() const { return FSourceCut; }
 
     // Checked after every operation.
     // cursorMoved: the operation ended in a cursor move, which brings the
@@ -139,8 +151,8 @@ public:
     void Check(bool cursorMoved)
     {
         const TChangeLog& log = FEditor.ChangeLog();
-        const int size = FEditor.DataSize();
-        const int cursor = FEditor.GetCursorOffset();
+        const qint64 size = FEditor.DataSize();
+        const qint64 cursor = FEditor.GetCursorOffset();
         FUZZ_CHECK(size >= 0);
         FUZZ_CHECK(cursor >= 0);
         if (cursorMoved)
@@ -195,6 +207,7 @@ private:
     QByteArray FBase;
     bool FExact = true;
     bool FOverflowed = false;
+    bool FSourceCut = false;
 };
 
 void CheckSearch(THexEditor& editor, TFuzzInput& in)
@@ -209,21 +222,21 @@ void CheckSearch(THexEditor& editor, TFuzzInput& in)
     if ((how & 0x30) == 0x30 && !text.isEmpty())
         text = text.repeated(1 + 1500 / text.size()).left(1500);
     const QByteArray data = Buffer(editor);
-    const int start = (flags & THexEditor::sfFromCursor) ? editor.GetCursorOffset() + 1 : 0;
+    const qint64 start = (flags & THexEditor::sfFromCursor) ? editor.GetCursorOffset() + 1 : 0;
 
-    const int found = editor.FindFirst(QByteArray(text).append('\0').constData(), mode, flags);
+    const qint64 found = editor.FindFirst(QByteArray(text).append('\0').constData(), mode, flags);
     QByteArray pattern;
     if (!ReferencePattern(text, mode, &pattern)) {
         FUZZ_CHECK(found == -1);
         return;
     }
     const bool fold = mode == THexEditor::smText && !(flags & THexEditor::sfMatchCase);
-    int expected = ReferenceFind(data, start, pattern, fold);
+    qint64 expected = ReferenceFind(data, start, pattern, fold);
     FUZZ_CHECK(found == expected);
     // A few more: each carries on one byte after the last match, and once
     // nothing is left every call says so.
     for (int i = 0; i < 3; ++i) {
-        const int next = editor.FindNext();
+        const qint64 next = editor.FindNext();
         expected = expected < 0 ? -1 : ReferenceFind(data, expected + 1, pattern, fold);
         FUZZ_CHECK(next == expected);
     }
@@ -245,7 +258,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     TModel model(editor);
 
     for (int ops = 0; !in.Empty() && ops < 400; ++ops) {
-        const int op = in.Byte() % 25;
+        const int op = in.Byte() % 26;
         // Navigation keys, SetCursorOffset and a successful load all end in
         // MoveCursor.
         const bool cursorMoved = op == 0 || op == 15 || op == 16;
@@ -303,12 +316,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case 13: CheckSearch(editor, in); break;
         case 14: {
             const QByteArray before = Buffer(editor);
-            FUZZ_CHECK(editor.SaveToFile(file.constData()) == THexEditor::frOk);
             QFile saved(QString::fromLocal8Bit(file));
+            const QByteArray onDisk = saved.open(QIODevice::ReadOnly) ? saved.readAll() : QByteArray();
+            saved.close();
+            const int result = editor.SaveToFile(file.constData());
+            // Bytes the cut file no longer holds are never saved as zeros:
+            // the save fails and the file stays as it was.
+            FUZZ_CHECK(result == THexEditor::frOk || (result == THexEditor::frSourceLost && model.Cut()));
             FUZZ_CHECK(saved.open(QIODevice::ReadOnly));
-            FUZZ_CHECK(saved.readAll() == before);
-            FUZZ_CHECK(!editor.Dirty());
-            FUZZ_CHECK(Buffer(editor) == before);
+            FUZZ_CHECK(saved.readAll() == (result == THexEditor::frOk ? before : onDisk));
+            if (result == THexEditor::frOk) {
+                FUZZ_CHECK(!editor.Dirty());
+                FUZZ_CHECK(Buffer(editor) == before);
+                model.SourceCut(false);
+            }
             break;
         }
         case 15: {
@@ -320,7 +341,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 FUZZ_CHECK(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
                 FUZZ_CHECK(out.write(bytes) == bytes.size());
             }
+            // Read whole, or in pages of a few bytes through a cache of a few
+            // pages.
+            const unsigned char paging = in.Byte();
+            editor.Document()->SetMemoryLimit((paging & 1) ? 0 : THexDocument::DefaultMemoryLimit);
+            editor.Document()->SetPaging(1 + (paging >> 1) % 32, 64);
             FUZZ_CHECK(editor.LoadFromFile(file.constData()) == THexEditor::frOk);
+            model.SourceCut(false);
             FUZZ_CHECK(Buffer(editor) == bytes);
             FUZZ_CHECK(editor.GetCursorOffset() == 0);
             FUZZ_CHECK(editor.ChangeLog().UndoCount == 0 && editor.ChangeLog().RedoCount == 0);
@@ -328,7 +355,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             FUZZ_CHECK(editor.Message()[0] == '\0');
             break;
         }
-        case 16: editor.SetCursorOffset(int(in.Word32())); break;
+        case 16: editor.SetCursorOffset(qint64(qint32(in.Word32()))); break;
         case 17: editor.resize(1 + int(in.Word16() % 900), 1 + int(in.Word16() % 600)); break;
         case 18:
             if (in.Byte() & 1)
@@ -347,7 +374,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             break;
         }
         case 20: {
-            const int offset = int(in.Word32());
+            const qint64 offset = qint64((quint64(qint64(qint32(in.Word32()))) << 16) ^ in.Word16());
             char text[THexEditor::TextSize];
             editor.FormatOffset(offset, text);
             FUZZ_CHECK(std::strlen(text) < sizeof text);
@@ -386,6 +413,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             FUZZ_CHECK(kept.size() == qMin(name.size(), THexEditor::TextSize - 1));
             FUZZ_CHECK(editor.LoadFromFile((QByteArray(missing) + name.left(3000)).constData())
                        == THexEditor::frCannotOpen);
+            break;
+        }
+        case 25: {
+            // Another program cuts the file short while it is open.
+            QFile out(QString::fromLocal8Bit(file));
+            if (out.exists() && out.resize(out.size() * in.Byte() / 256)) {
+                editor.Document()->CheckSource();
+                model.SourceCut(!editor.Document()->InMemory());
+            }
             break;
         }
         }

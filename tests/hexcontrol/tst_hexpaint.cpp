@@ -70,6 +70,8 @@ private slots:
     void rowWidthEventOnlyOnChange();
     void cellColours();
     void cursorBlinks();
+    void blinkRepaintsOnlyTheCursor_data();
+    void blinkRepaintsOnlyTheCursor();
     void rowHeightChangeEmptiesHitList();
     void everyPaintedCellIsClickable_data();
     void everyPaintedCellIsClickable();
@@ -324,6 +326,44 @@ void TestHexPaint::cursorBlinks()
     for (int i = 0; i < 6; ++i) {
         ed.AnimateCursor();
         QVERIFY(underline(ed.Snapshot(), black));
+    }
+}
+
+void TestHexPaint::blinkRepaintsOnlyTheCursor_data()
+{
+    QTest::addColumn<qreal>("ratio");
+    QTest::newRow("ratio 1") << 1.0;
+    QTest::newRow("ratio 2") << 2.0;
+}
+
+// A blink asks for a paint of the cursor's strip alone, as the window system
+// then delivers it: the strip comes out as a whole paint would draw it, and
+// no row is laid out again (the hit list, filled by every row painted,
+// stays empty).
+void TestHexPaint::blinkRepaintsOnlyTheCursor()
+{
+    QFETCH(qreal, ratio);
+    THexProbe ed;
+    ed.setFont(TestFont(12));
+    ed.resize(640, 200);
+    ed.SetColor(RGBToTColor(255, 255, 255));
+    ed.SetCursorPanel(0);
+    ed.MoveCursor(37);
+    auto render = [&](const QRegion& region) {
+        QImage image(ed.size() * ratio, QImage::Format_RGB32);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::magenta);
+        ed.render(&image, QPoint(), region, QWidget::RenderFlags());
+        return image;
+    };
+    QImage screen = render(QRegion(ed.rect()));
+    for (int blink = 0; blink < 6; ++blink) {
+        ed.AnimateCursor();
+        const QRect strip(ed.FCursorX, ed.FCursorY, ed.FCursorWidth, 2);
+        HitListClear(ed.FHitList.get());
+        ed.render(&screen, strip.topLeft(), QRegion(strip), QWidget::RenderFlags());
+        QCOMPARE(ed.FHitList->Count, 0);
+        QCOMPARE(screen, render(QRegion(ed.rect())));
     }
 }
 

@@ -1,5 +1,6 @@
 // The hexedit program's window driven as a user would: open a file, type
-// over a byte, undo, redo, save, find, and close with unsaved changes.
+// over a byte, undo, redo, save, find, close with unsaved changes, and save
+// over a file another program changed meanwhile.
 #include "Hexcontrol.h"
 #include "Hexeditwindow.h"
 #include "Testenv.h"
@@ -15,6 +16,8 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 // Answers the window's questions from the test instead of a dialog.
@@ -22,7 +25,9 @@ class TTestWindow : public THexEditWindow
 {
 public:
     TSaveAnswer Answer = saCancel;
+    TChangedAnswer ChangedAnswer = caCancel;
     int Questions = 0;
+    int ChangedQuestions = 0;
     QStringList Messages;
 
 protected:
@@ -30,6 +35,11 @@ protected:
     {
         ++Questions;
         return Answer;
+    }
+    TChangedAnswer AskChangedOnDisk() override
+    {
+        ++ChangedQuestions;
+        return ChangedAnswer;
     }
     QString AskOpenFileName() override { return QString(); }
     QString AskSaveFileName() override { return QString(); }
@@ -51,6 +61,8 @@ private slots:
     void OpenFailureIsReported();
     void CloseAsksAboutChanges_data();
     void CloseAsksAboutChanges();
+    void ChangedOnDiskAsksBeforeSaving_data();
+    void ChangedOnDiskAsksBeforeSaving();
     void FindBar();
 
 private:
@@ -115,6 +127,11 @@ void TTestHexEdit::OpenFailureIsReported()
     QVERIFY(!window.OpenFile(missing));
     QCOMPARE(window.Messages.size(), 1);
     QVERIFY(window.Messages.first().contains(QStringLiteral("missing.bin")));
+    // A pipe is refused at once, and the message says why.
+    const QString pipe = FDir.filePath(QStringLiteral("pipe"));
+    QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+    QVERIFY(!window.OpenFile(pipe));
+    QVERIFY(window.Messages.last().contains(QStringLiteral("pipe")));
     // The open file stays what is shown and what Save writes to.
     QCOMPARE(window.Editor()->DataSize(), 100);
     QCOMPARE(window.FilePath(), QFileInfo(FPath).absoluteFilePath());
@@ -163,6 +180,48 @@ void TTestHexEdit::CloseAsksAboutChanges()
         QVERIFY(window.Editor()->Message()[0] != '\0');
         QVERIFY(!window.SaveAction()->isEnabled());
         QVERIFY(window.FilePath().isEmpty());
+    }
+}
+
+void TTestHexEdit::ChangedOnDiskAsksBeforeSaving_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QByteArray>("onDisk"); // after the save
+    QTest::addColumn<bool>("dirty");
+    QTest::newRow("cancel") << int(THexEditWindow::caCancel) << QByteArray("the other program's text") << true;
+    QTest::newRow("reload") << int(THexEditWindow::caReload) << QByteArray("the other program's text") << false;
+    QTest::newRow("overwrite") << int(THexEditWindow::caOverwrite) << QByteArray("Z") + Ascending(100).mid(1)
+                               << false;
+}
+
+// Another program rewrote the open file; a save asks before replacing that.
+void TTestHexEdit::ChangedOnDiskAsksBeforeSaving()
+{
+    QFETCH(int, answer);
+    QFETCH(QByteArray, onDisk);
+    QFETCH(bool, dirty);
+    TTestWindow window;
+    window.show();
+    QVERIFY(window.OpenFile(FPath));
+    THexEditor* editor = window.Editor();
+    editor->SetCursorPanel(1);
+    editor->SetCursorOffset(0);
+    QTest::keyClick(editor, 'Z');
+
+    QVERIFY(WriteFile(FPath, "the other program's text"));
+    window.ChangedAnswer = THexEditWindow::TChangedAnswer(answer);
+    window.SaveAction()->trigger();
+    QCOMPARE(window.ChangedQuestions, 1);
+    QCOMPARE(ReadFile(FPath), onDisk);
+    QCOMPARE(window.IsDirty(), dirty);
+    if (answer == THexEditWindow::caReload)
+        QCOMPARE(editor->GetByte(0), uchar('t'));
+    // Once saved or reloaded, the file is the one known again: no question.
+    if (!dirty) {
+        editor->SetCursorOffset(1);
+        QTest::keyClick(editor, 'Y');
+        window.SaveAction()->trigger();
+        QCOMPARE(window.ChangedQuestions, 1);
     }
 }
 

@@ -218,7 +218,7 @@ void TTestHexSearch::AgreesWithPlainScan()
             }
             if (result != plain || editor.FSearchPos != plainPos) {
                 qWarning("round %d step %d mode %d flags %d: got %d at %d, plain %d at %d", round, step, mode,
-                         flags, result, editor.FSearchPos, plain, plainPos);
+                         flags, result, int(editor.FSearchPos), plain, plainPos);
                 QFAIL("search differs from the plain scan");
             }
             if (result < 0)

@@ -1,8 +1,10 @@
 // Uses each widget of the installed SDK offscreen, and edits a file with the
 // hex editor: load, type over two bytes, undo the second, save, and compare
-// the bytes on disk. Prints PASS and exits 0, or says what went wrong.
+// the bytes on disk; then patches the saved file with a THexDocument alone,
+// read in pages. Prints PASS and exits 0, or says what went wrong.
 #include <Glimrapanel.h>
 #include <Hexcontrol.h>
+#include <Hexdocument.h>
 #include <Htmllabel.h>
 
 #include <QApplication>
@@ -74,6 +76,26 @@ int main(int argc, char* argv[])
     want[0] = '\x41';
     if (saved.readAll() != want)
         return Fail("the saved bytes differ");
+    saved.close();
+
+    // The cursor's signal carries a 64-bit offset.
+    qint64 cursor = -1;
+    QObject::connect(&editor, &THexEditor::OnCursorChange, [&cursor](QObject*, qint64 at) { cursor = at; });
+    editor.MoveCursor(3);
+    if (cursor != 3)
+        return Fail("OnCursorChange");
+
+    // A document without a widget, reading the file in pages.
+    THexDocument doc;
+    doc.SetMemoryLimit(0);
+    if (doc.Load(out) != THexDocument::frOk || doc.Data() || doc.Size() != original.size())
+        return Fail("THexDocument::Load");
+    doc.SetByte(7, 0x99);
+    if (doc.Save(out) != THexDocument::frOk)
+        return Fail("THexDocument::Save");
+    unsigned char last = 0;
+    if (doc.Read(7, &last, 1) != 1 || last != 0x99 || !saved.open(QIODevice::ReadOnly) || saved.readAll().at(7) != '\x99')
+        return Fail("the patched byte");
     std::printf("PASS\n");
     return 0;
 }
