@@ -479,7 +479,9 @@ void ParamClose(TParamStore& store)
     if (!store.Key)
         return;
     store.Key->sync();
-    if (store.Changed && store.Key->status() == QSettings::NoError && NativeSettingsAreFiles())
+    // A file with lines Qt could not parse (FormatError) is rewritten whole
+    // all the same; only a write that failed leaves it as it was.
+    if (store.Changed && store.Key->status() != QSettings::AccessError && NativeSettingsAreFiles())
         KeepOwnerOnly(store.Key->fileName());
     store.Key.reset();
     store.Disposition = 0;
