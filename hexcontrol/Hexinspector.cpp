@@ -179,6 +179,7 @@ void THexInspector::ShowRow(int row, bool keepTyping)
     if (keepTyping && field->hasFocus() && field->isModified())
         return;
     field->setText(value);
+    field->setCursorPosition(0); // a value too long for the row shows its start
     field->setAccessibleDescription(value.isNull() ? tr("past the end of the data") : QString());
 }
 
