@@ -24,10 +24,10 @@ THexInspector::THexInspector(QWidget* parent) : QWidget(parent)
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(4, 4, 4, 4);
     grid->setColumnStretch(1, 1);
+    grid->setVerticalSpacing(2);
     int line = 0;
 
     FWhere = new QLabel(this);
-    FWhere->setTextInteractionFlags(Qt::TextSelectableByMouse);
     grid->addWidget(FWhere, line++, 0, 1, 2);
 
     auto* orderLabel = new QLabel(tr("Byte &order:"), this);

@@ -23,7 +23,7 @@
 namespace {
 
 // The window's size where the screen has room for it.
-const QSize PreferredSize(980, 640);
+const QSize PreferredSize(980, 720);
 const int PreferredPanelWidth = 300;
 // Narrower than this, the panels beside the editor start closed.
 const int LeastPanelWidth = 200;
@@ -163,10 +163,11 @@ void THexEditWindow::BuildTools()
     FInspector->SetEditor(FEditor);
     scroll->setWidget(FInspector);
     FInspectorDock->setWidget(scroll);
+    // Below the change log rather than in tabs with it: a tab bar's current
+    // tab tells screen readers it has the focus wherever the focus is.
     addDockWidget(Qt::RightDockWidgetArea, FInspectorDock);
     if (auto* log = findChild<QDockWidget*>(QStringLiteral("ChangeLogPanel")))
-        tabifyDockWidget(log, FInspectorDock);
-    FInspectorDock->raise();
+        splitDockWidget(log, FInspectorDock, Qt::Vertical);
     if (view)
         view->addAction(FInspectorDock->toggleViewAction());
 }
@@ -233,5 +234,8 @@ void THexEditWindow::FitToScreen(const QRect& available)
         const int wanted = least + qMax(0, centralWidget()->sizeHint().width() - least) / 2;
         const int panelWidth = qBound(LeastPanelWidth, size.width() - wanted, PreferredPanelWidth);
         resizeDocks({FInspectorDock}, {panelWidth}, Qt::Horizontal);
+        // The inspector shows all its rows where the height allows; the
+        // change log above it takes the rest.
+        FInspectorDock->widget()->setMinimumHeight(qMin(FInspector->sizeHint().height(), room.height() / 2));
     }
 }
