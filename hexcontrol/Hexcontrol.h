@@ -255,6 +255,10 @@ public:
     void Undo();
     void Redo();
     void ChangeLogUpdate();
+    // Writes `bytes` over the data from `offset` on (never past the end),
+    // recorded in the change log, and marks the control dirty. Nothing
+    // happens while ReadOnly or Busy().
+    void OverwriteBytes(qint64 offset, const QByteArray& bytes);
 
     // ---- long work -------------------------------------------------------
     // SaveToFile in slices; OnSaveDone gives the result. False when other

@@ -197,8 +197,10 @@ qint64 THexEditWindow::FindFromBar()
 {
     if (FWorking)
         return -1;
-    const QByteArray text = FFindText->text().toLatin1();
+    QByteArray text = FFindText->text().toLatin1();
     const int mode = FFindMode->currentData().toInt();
+    if (mode == THexEditor::smHex && !CheckHexSearchText(&text))
+        return -1;
     const int flags = (FMatchCase->isChecked() ? int(THexEditor::sfMatchCase) : 0)
                       | (FFromCursor->isChecked() ? int(THexEditor::sfFromCursor) : 0);
     const QString key = QStringLiteral("%1/%2/").arg(mode).arg(flags) + QString::fromLatin1(text);

@@ -25,6 +25,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
@@ -116,8 +117,9 @@ THexEditWindow::THexEditWindow(QWidget* parent)
     RefreshLog();
     UpdateFileActions();
     UpdateTitle();
+    BuildTools();
     FEditor->setFocus();
-    resize(980, 640);
+    FitToScreen(screen()->availableGeometry());
 }
 
 void THexEditWindow::BuildMenus()

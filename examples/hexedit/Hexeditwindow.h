@@ -1,8 +1,9 @@
 #pragma once
 // The main window of the hexedit program: one THexEditor with its scroll
 // bar, a find bar, the change log in a side panel, a status bar fed by the
-// editor's events, and File, Edit and View menus. Files of any size open at
-// once (the editor reads what it shows); a search or save that takes longer
+// editor's events, File, Edit and View menus, Go to offset (Ctrl+G) and a
+// value inspector panel. Files of any size open at once (the editor reads
+// what it shows); a search or save that takes longer
 // than half a second shows its progress with a Cancel button. The open file
 // is watched: before a save would overwrite what another program wrote to
 // it, the window asks, and offers to reload it instead.
@@ -24,8 +25,11 @@ class QLineEdit;
 class QMenu;
 class QScrollBar;
 class QTimer;
+class QDockWidget;
 class QTreeWidget;
 class THexEditor;
+class THexGotoDialog;
+class THexInspector;
 
 class THexEditWindow : public QMainWindow
 {
@@ -49,7 +53,16 @@ public:
     // the match; returns its offset, -1, or THexEditor::FindCancelled.
     qint64 FindFromBar();
 
+    // Sizes the window (and the panels beside the editor) to fit `available`,
+    // a screen's available geometry, frame included; the constructor fits
+    // it to the screen it opens on.
+    void FitToScreen(const QRect& available);
+
     THexEditor* Editor() const { return FEditor; }
+    THexInspector* Inspector() const { return FInspector; }
+    QAction* GotoAction() const { return FGotoAction; }
+    // Null until Go to offset was first asked for.
+    THexGotoDialog* GotoDialog() const { return FGotoDialog; }
     QAction* UndoAction() const { return FUndoAction; }
     QAction* RedoAction() const { return FRedoAction; }
     QAction* SaveAction() const { return FSaveAction; }
@@ -82,6 +95,12 @@ private:
     void BuildFindBar(QWidget* parent);
     void BuildLogPanel();
     void BuildStatusBar();
+    // Go to offset and the value inspector (Hexedittools.cpp).
+    void BuildTools();
+    void AskGotoOffset();
+    // Hex search text as digit pairs; false, with the find bar saying why,
+    // when it holds anything else.
+    bool CheckHexSearchText(QByteArray* text);
     void ConnectEditor();
     bool MaybeSave();
     // Runs the event loop until the editor's long work ends, with a progress
@@ -115,6 +134,11 @@ private:
     QCheckBox* FFromCursor = nullptr;
     QLabel* FFindStatus = nullptr;
     QString FLastFindKey; // text, mode and flags of the running search
+
+    QAction* FGotoAction = nullptr;
+    THexGotoDialog* FGotoDialog = nullptr;
+    THexInspector* FInspector = nullptr;
+    QDockWidget* FInspectorDock = nullptr;
 
     QTreeWidget* FUndoList = nullptr;
     QTreeWidget* FRedoList = nullptr;

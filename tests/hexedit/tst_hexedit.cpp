@@ -1,14 +1,20 @@
 // The hexedit program's window driven as a user would: open a file, type
-// over a byte, undo, redo, save, find, close with unsaved changes, and save
-// over a file another program changed meanwhile.
+// over a byte, undo, redo, save, find, close with unsaved changes, save
+// over a file another program changed meanwhile, hex search text checked,
+// Go to offset, the value inspector, and the window fitted to small screens.
 #include "Hexcontrol.h"
+#include "Hexedittools.h"
 #include "Hexeditwindow.h"
+#include "Hexinspector.h"
 #include "Testenv.h"
 #include "Testfiles.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDockWidget>
+#include <QMenuBar>
+#include <QStatusBar>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -64,6 +70,12 @@ private slots:
     void ChangedOnDiskAsksBeforeSaving_data();
     void ChangedOnDiskAsksBeforeSaving();
     void FindBar();
+    void HexSearchText_data();
+    void HexSearchText();
+    void GoToOffset();
+    void InspectorPanel();
+    void FitsTheScreen_data();
+    void FitsTheScreen();
 
 private:
     TTestConfigHome FConfig;
@@ -257,6 +269,138 @@ void TTestHexEdit::FindBar()
     editor->SetCursorOffset(15);
     QCOMPARE(window.FindFromBar(), 16);
     QVERIFY(window.FindStatus()->text().contains(QStringLiteral("Found")));
+}
+
+void TTestHexEdit::HexSearchText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qint64>("found");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("0x prefixes") << "0x3f 0x87" << qint64(20) << "Found";
+    QTest::newRow("pairs run together") << "3F8751" << qint64(20) << "Found";
+    QTest::newRow("one prefix, a run") << "0X3f87" << qint64(20) << "Found";
+    QTest::newRow("tabs and line breaks") << "\t3f\r\n87 " << qint64(20) << "Found";
+    QTest::newRow("digits alone") << "3f 8 7" << qint64(-1) << "Not found"; // 3F 08 07
+    QTest::newRow("letters after the bytes") << "3f8751zz" << qint64(-1) << "Not hex: \"3f8751zz\"";
+    QTest::newRow("commas") << "3f,87" << qint64(-1) << "Not hex";
+    QTest::newRow("odd run") << "3f875" << qint64(-1) << "Odd digit count";
+    QTest::newRow("prefix alone") << "3f 0x" << qint64(-1) << "No digits after 0x";
+    QTest::newRow("nothing") << " " << qint64(-1) << "Type hex bytes";
+}
+
+// The find bar's hex text: 0x and white space are allowed, anything else is
+// reported and nothing is searched for.
+void TTestHexEdit::HexSearchText()
+{
+    QFETCH(QString, text);
+    QFETCH(qint64, found);
+    QFETCH(QString, status);
+    QByteArray bytes(64, '\0');
+    bytes.replace(20, 3, QByteArray::fromHex("3f8751"));
+    QVERIFY(WriteFile(FPath, bytes));
+    TTestWindow window;
+    QVERIFY(window.OpenFile(FPath));
+    window.Editor()->SetCursorOffset(5);
+    window.FindMode()->setCurrentIndex(window.FindMode()->findData(int(THexEditor::smHex)));
+    window.FindText()->setText(text);
+    QCOMPARE(window.FindFromBar(), found);
+    QVERIFY2(window.FindStatus()->text().startsWith(status), qPrintable(window.FindStatus()->text()));
+    QCOMPARE(window.Editor()->GetCursorOffset(), found >= 0 ? found : 5);
+}
+
+void TTestHexEdit::GoToOffset()
+{
+    QVERIFY(WriteFile(FPath, QByteArray(64 * 1024, 'x')));
+    TTestWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(window.OpenFile(FPath));
+    THexEditor* editor = window.Editor();
+    QVERIFY(window.GotoAction()->shortcut() == QKeySequence(Qt::CTRL | Qt::Key_G));
+
+    window.GotoAction()->trigger();
+    THexGotoDialog* dialog = window.GotoDialog();
+    QVERIFY(dialog && dialog->isVisible());
+    dialog->Field()->setText(QStringLiteral("8000"));
+    QTest::keyClick(dialog->Field(), Qt::Key_Return); // decimal 8000
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(editor->GetCursorOffset(), 8000);
+
+    // Refused text keeps the dialog open and says why; the cursor stays.
+    window.GotoAction()->trigger();
+    dialog->Field()->setText(QStringLiteral("8000h"));
+    QTest::keyClick(dialog->Field(), Qt::Key_Return);
+    QVERIFY(dialog->isVisible());
+    QVERIFY(dialog->Message().contains(QLatin1String("not an offset")));
+    QCOMPARE(editor->GetCursorOffset(), 8000);
+
+    // Relative to the cursor, far down: scrolled into view.
+    dialog->Field()->setText(QStringLiteral("+0x8000"));
+    QTest::keyClick(dialog->Field(), Qt::Key_Return);
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(editor->GetCursorOffset(), 8000 + 0x8000);
+    QVERIFY(editor->FirstVisible() <= editor->GetCursorOffset());
+    QVERIFY(editor->GetCursorOffset() <= editor->LastVisible());
+}
+
+void TTestHexEdit::InspectorPanel()
+{
+    TTestWindow window;
+    QVERIFY(window.OpenFile(FPath));
+    THexInspector* inspector = window.Inspector();
+    QCOMPARE(inspector->Editor(), window.Editor());
+    window.Editor()->SetCursorOffset(10);
+    QCoreApplication::processEvents();
+    QCOMPARE(inspector->ValueText(THexValues::vtUInt16), QStringLiteral("2826")); // 0A 0B
+
+    // A value typed back is one more change of the file: undo, dirty, save.
+    QVERIFY(inspector->EnterValue(THexValues::vtUInt16, QStringLiteral("0x4142")));
+    QVERIFY(window.IsDirty());
+    QVERIFY(window.UndoAction()->isEnabled());
+    QVERIFY(window.SaveFile());
+    QCOMPARE(ReadFile(FPath).mid(10, 2), QByteArray("BA"));
+
+    // The View menu shows and hides the panel.
+    auto* dock = qobject_cast<QDockWidget*>(inspector->parentWidget()->parentWidget()->parentWidget());
+    QVERIFY(dock);
+    QAction* toggle = dock->toggleViewAction();
+    QVERIFY(window.menuBar()->actions().at(2)->menu()->actions().contains(toggle));
+    window.show();
+    const bool shown = dock->isVisible();
+    toggle->trigger();
+    QCOMPARE(dock->isVisible(), !shown);
+}
+
+void TTestHexEdit::FitsTheScreen_data()
+{
+    // A 1280 x 900 screen at the scale factors 1, 1.5 and 2.
+    QTest::addColumn<QRect>("available");
+    QTest::addColumn<bool>("panels");
+    QTest::newRow("1280 x 900") << QRect(0, 0, 1280, 900) << true;
+    QTest::newRow("at 1.5") << QRect(0, 0, 853, 600) << true;
+    QTest::newRow("at 2") << QRect(0, 0, 640, 450) << false;
+}
+
+void TTestHexEdit::FitsTheScreen()
+{
+    QFETCH(QRect, available);
+    QFETCH(bool, panels);
+    TTestWindow window;
+    QVERIFY(window.OpenFile(FPath));
+    window.FitToScreen(available);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(window.frameGeometry().width() <= available.width());
+    QVERIFY(window.frameGeometry().height() <= available.height());
+    QVERIFY(window.minimumSizeHint().width() <= available.width());
+    // The find bar and the status bar lie inside the window.
+    const QRect inside = window.rect();
+    for (QWidget* part : {window.findChild<QWidget*>(QStringLiteral("FindBar")), (QWidget*)window.statusBar()}) {
+        QVERIFY(part->isVisible());
+        const QRect r(part->mapTo(&window, QPoint(0, 0)), part->size());
+        QVERIFY2(inside.contains(r), qPrintable(QStringLiteral("%1 x %2").arg(r.right()).arg(r.bottom())));
+    }
+    QCOMPARE(window.Inspector()->isVisible(), panels);
 }
 
 QTEST_MAIN(TTestHexEdit)
