@@ -6,6 +6,7 @@
 
 #include "Canvas.h"
 #include "Hexaccessible.h"
+#include "Hexchanged.h"
 #include "Hexinternal.h"
 #include "Hittest.h"
 

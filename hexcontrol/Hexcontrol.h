@@ -108,6 +108,7 @@ class QTreeWidget;
 class QAction;
 class QIODevice;
 class TCanvas;
+class THexChangedBytes;
 struct THitList;
 struct THitRow;
 
@@ -438,12 +439,13 @@ protected:
     std::unique_ptr<THitList> FHitList;
     THitRow* FHitRow = nullptr;
     int FHitRowHeight = -1; // row height the hit list was filled with
-    // The undo stack's offsets, sorted again only when the log's revision
-    // moved, so a cell's colour costs a binary search instead of a scan of
-    // the whole stack and an unchanged log is not sorted on every paint.
-    long long FChangedOffsets[TChangeLog::Capacity] = {};
-    int FChangedCount = -1;        // -1: never sorted, ask the log
-    unsigned FChangedRevision = 0; // the log's revision FChangedOffsets holds
+    // The bytes the undo stack changed, worked out again only when the log's
+    // revision moved, so a cell's colour costs a binary search instead of a
+    // scan of the whole stack and an unchanged log is not walked on every
+    // paint.
+    std::unique_ptr<THexChangedBytes> FChanged;
+    bool FChangedValid = false;    // false: never worked out, ask the log
+    unsigned FChangedRevision = 0; // the log's revision FChanged holds
     bool FPainting = false;
     int FDotPos[DotCount][2] = {};
     int FDotVel[DotCount][2] = {};

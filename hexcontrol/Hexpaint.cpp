@@ -5,6 +5,7 @@
 
 #include "Canvas.h"
 #include "Glimrapanel.h"
+#include "Hexchanged.h"
 #include "Hittest.h"
 #include "Numbase.h"
 
@@ -139,21 +140,21 @@ void THexEditor::Paint()
 void THexEditor::SortChangedOffsets()
 {
     const TChangeLog& log = FDocument->ChangeLog();
-    if (FChangedCount >= 0 && FChangedRevision == log.Revision)
-        return; // still sorted from an earlier paint
-    for (int i = 0; i < log.UndoCount; ++i)
-        FChangedOffsets[i] = log.UndoEntries[i].Offset;
-    std::sort(FChangedOffsets, FChangedOffsets + log.UndoCount);
-    FChangedCount = log.UndoCount;
+    if (FChangedValid && FChangedRevision == log.Revision)
+        return; // still worked out from an earlier paint
+    if (!FChanged)
+        FChanged.reset(new THexChangedBytes);
+    FChanged->Build(log);
+    FChangedValid = true;
     FChangedRevision = log.Revision;
 }
 
 bool THexEditor::IsChanged(qint64 offset) const
 {
     const TChangeLog& log = FDocument->ChangeLog();
-    if (FChangedCount < 0 || FChangedRevision != log.Revision)
+    if (!FChangedValid || FChangedRevision != log.Revision)
         return log.FindOffset(offset) != nullptr;
-    return std::binary_search(FChangedOffsets, FChangedOffsets + FChangedCount, static_cast<long long>(offset));
+    return FChanged->Contains(offset);
 }
 
 unsigned char THexEditor::ViewByte(qint64 offset) const
