@@ -97,18 +97,41 @@ struct THistory
     }
 };
 
-qint64 PlainFind(const TBytes& ref, qint64 start, const QByteArray& pattern, bool fold)
+bool MatchesAt(const TBytes& ref, qint64 at, const QByteArray& pattern, bool fold)
 {
     auto low = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
-    for (qint64 at = qMax<qint64>(start, 0); at + pattern.size() <= qint64(ref.size()); ++at) {
-        int i = 0;
-        while (i < pattern.size()
-               && (fold ? low(ref[size_t(at + i)]) == low(uchar(pattern[i])) : ref[size_t(at + i)] == uchar(pattern[i])))
-            ++i;
-        if (i == pattern.size())
-            return at;
+    for (int i = 0; i < pattern.size(); ++i) {
+        const unsigned char a = ref[size_t(at + i)], b = uchar(pattern[i]);
+        if (fold ? low(a) != low(b) : a != b)
+            return false;
     }
+    return true;
+}
+
+qint64 PlainFind(const TBytes& ref, qint64 start, const QByteArray& pattern, bool fold)
+{
+    for (qint64 at = qMax<qint64>(start, 0); at + pattern.size() <= qint64(ref.size()); ++at)
+        if (MatchesAt(ref, at, pattern, fold))
+            return at;
     return -1;
+}
+
+qint64 PlainFindLast(const TBytes& ref, qint64 start, const QByteArray& pattern, bool fold)
+{
+    for (qint64 at = qMin(start, qint64(ref.size()) - pattern.size()); at >= 0; --at)
+        if (MatchesAt(ref, at, pattern, fold))
+            return at;
+    return -1;
+}
+
+// The matches replace-all and find-all take: left to right, each after the
+// end of the one before.
+std::vector<qint64> PlainFindAll(const TBytes& ref, const QByteArray& pattern, bool fold)
+{
+    std::vector<qint64> all;
+    for (qint64 at = PlainFind(ref, 0, pattern, fold); at >= 0; at = PlainFind(ref, at + pattern.size(), pattern, fold))
+        all.push_back(at);
+    return all;
 }
 
 QByteArray Pread(const QString& path, qint64 offset, int length)
@@ -266,6 +289,24 @@ void TestHexDocument::modelAgainstVector()
                                               int(pattern.size()), fold, &last);
                 QCOMPARE(found, PlainFind(ref, start, pattern, fold));
                 QCOMPARE(last, found >= 0 ? found : size - pattern.size());
+                QCOMPARE(doc.FindBackward(start, reinterpret_cast<const uchar*>(pattern.constData()),
+                                          int(pattern.size()), fold),
+                         PlainFindLast(ref, start, pattern, fold));
+                if (rng.bounded(4) == 0) {
+                    // Every match, or every match replaced in one step.
+                    const std::vector<qint64> all = PlainFindAll(ref, pattern, fold);
+                    if (rng.bounded(2)) {
+                        QCOMPARE(doc.FindAll(pattern, fold), qint64(all.size()));
+                        QVERIFY(doc.Matches() == all);
+                    } else {
+                        const TBytes with = Random(rng, rng.bounded(4));
+                        QCOMPARE(doc.ReplaceAll(pattern, fold, AsArray(with)), qint64(all.size()));
+                        for (auto m = all.rbegin(); m != all.rend(); ++m) {
+                            ref.erase(ref.begin() + *m, ref.begin() + *m + pattern.size());
+                            ref.insert(ref.begin() + *m, with.begin(), with.end());
+                        }
+                    }
+                }
                 break;
             }
             case 8:
@@ -331,14 +372,16 @@ void TestHexDocument::modelAgainstVector()
         }
         QCOMPARE(Contents(doc), AsArray(ref));
         const TBytes edited = ref;
+        int undone = 0;
         while (history.Undo(doc, ref))
-            ;
+            ++undone;
         QCOMPARE(doc.ChangeLog().UndoCount, 0);
         QCOMPARE(Contents(doc), AsArray(ref));
         if (depth == 0 || depth > 1000)
             QCOMPARE(ref, base);
-        while (history.Redo(doc, ref))
-            ;
+        // As many steps forward again (steps undone before stay undone).
+        for (int i = 0; i < undone; ++i)
+            QVERIFY(history.Redo(doc, ref));
         QCOMPARE(Contents(doc), AsArray(edited));
 
         // Saved to the file read from, or to another; checked on disk, and
