@@ -38,6 +38,15 @@
 //                               the cursor
 //   PolkaDots                   n > 0: up to 30 dots drift behind the text
 //                               (they move at each AnimateCursor)
+//   InsertMode                  false (overwrite): typing writes over bytes
+//                               and the size never changes; true: typing,
+//                               pasting and the Delete and Backspace keys
+//                               insert and delete. The Insert key toggles
+//                               it; the cursor shows it (an underline when
+//                               overwriting, a bar in front of the digit or
+//                               character when inserting)
+//   UndoDepth                   steps the undo and redo stacks keep (1024;
+//                               0: as many as memory holds)
 // Colours are 0x00BBGGRR values (red in the low byte).
 //
 // Offsets and sizes are 64-bit (qint64) everywhere: the cursor, the sizes,
@@ -66,7 +75,58 @@
 //                               replaced by another program (THexDocument's
 //                               sc* bits); warn before saving over it,
 //   OnProgress(done, total)     long work (StartFindFirst, StartSaveToFile)
-//                               goes on; OnFindDone and OnSaveDone end it.
+//                               goes on; OnFindDone and OnSaveDone end it,
+//   OnSelectionChange(start, length)  the selection changed (length 0:
+//                               none),
+//   OnInsertModeChange(insert)  InsertMode changed (show it: "INS"/"OVR"),
+//   OnClipboardRefused(reason, length)  a copy or paste was refused: too
+//                               large for the clipboard (crTooLarge) or, in
+//                               the byte panel, text that is not hex bytes
+//                               (crNotHex); nothing was copied or changed,
+//   OnFindAllDone(count), OnReplaceDone(count)  StartFindAll and
+//                               StartReplaceAll ended.
+//
+// Keys, the control's own in any host (taken before the host's shortcuts,
+// as a line edit takes its keys): the navigation keys, with Shift extending
+// the selection; typed digits and characters; Ctrl+A selects all, Ctrl+C
+// copies, Ctrl+X cuts, Ctrl+V pastes (and the other keys the desktop uses
+// for them, such as Shift+Insert); Insert toggles InsertMode; in insert
+// mode, Delete removes the selection or the byte under the cursor and
+// Backspace the selection or the byte before it. In overwrite mode Delete
+// and Backspace change nothing and go on to the host.
+//
+// Selection: a range of bytes, from the byte where it began (Shift with a
+// navigation key, a mouse drag or Shift+click) to the cursor's byte, both
+// included; SelectAll is a range too, instant at any size. Painted in both
+// panels in the palette's highlight colours. Any cursor move without Shift
+// drops it; a host reads it (SelectionStart, SelectionLength), sets it
+// (SetSelection, SelectAll, ClearSelection) and hears OnSelectionChange.
+//
+//     editor->SetSelection(0x100, 16);            // bytes 0x100..0x10F
+//     connect(editor, &THexEditor::OnSelectionChange, this,
+//             [](QObject*, qint64 start, qint64 length) { /* ... */ });
+//
+// Clipboard: Copy puts the selection on the clipboard: from the byte panel
+// as the hex pairs shown ("32 33 34"), from the character panel as the
+// characters, and in both cases the bytes themselves as
+// application/octet-stream, which a paste prefers. Paste reads hex text in
+// the byte panel (pairs of digits, with spaces, line breaks and 0x allowed)
+// and the text's bytes (UTF-8) in the character panel; in overwrite mode it
+// writes over the bytes from the selection or the cursor (never past the
+// end), in insert mode it inserts there, in place of the selection. Cut
+// copies, and in insert mode deletes the selection. More than
+// ClipboardLimit bytes (64 MiB) are neither copied nor pasted:
+// OnClipboardRefused says so and nothing half-done is left.
+//
+//     editor->SetInsertMode(true);
+//     editor->SelectAll();
+//     editor->Copy();                             // or Cut(), Paste()
+//
+// One change log holds it all: each paste, cut, delete, block write and
+// replace is one undo step, typed inserts merge until the cursor moves;
+// InsertBytes, DeleteBytes and OverwriteBytes do the same for a host.
+// Undo and Redo clear the dirty flag when they lead back to the bytes last
+// loaded or saved (AtSavePoint); they never set it.
 //
 // Large files, for a host: LoadFromFile opens any size at once. Data() is
 // the bytes as one block only for a document held in memory (a file up to
@@ -104,6 +164,8 @@
 #include "Changelog.h"
 #include "Hexdocument.h"
 
+class QKeyEvent;
+class QMimeData;
 class QTreeWidget;
 class QAction;
 class QIODevice;
@@ -134,6 +196,8 @@ class THexEditor : public QWidget
     Q_PROPERTY(unsigned ColorChange READ ColorChange WRITE SetColorChange)
     Q_PROPERTY(unsigned ColorAscii READ ColorAscii WRITE SetColorAscii)
     Q_PROPERTY(int PolkaDots READ PolkaDots WRITE SetPolkaDots)
+    Q_PROPERTY(bool InsertMode READ InsertMode WRITE SetInsertMode)
+    Q_PROPERTY(int UndoDepth READ UndoDepth WRITE SetUndoDepth)
 
 public:
     enum { DataBlockSize = 1024, TextSize = 1024, DotCount = 30 };
@@ -149,6 +213,10 @@ public:
         frCancelled = THexDocument::frCancelled,
         frBusy = THexDocument::frBusy
     };
+    // The most bytes a copy or paste moves through the clipboard.
+    static constexpr qint64 ClipboardLimit = qint64(64) << 20;
+    // OnClipboardRefused's reasons.
+    enum { crTooLarge = 1, crNotHex = 2 };
 
     explicit THexEditor(QWidget* parent = nullptr);
     ~THexEditor() override;
@@ -194,6 +262,10 @@ public:
     void SetColorAscii(unsigned value);
     int PolkaDots() const { return FPolkaDots; }
     void SetPolkaDots(int value);
+    bool InsertMode() const { return FInsertMode; }
+    void SetInsertMode(bool insert);
+    int UndoDepth() const { return FDocument->UndoDepth(); }
+    void SetUndoDepth(int depth) { FDocument->SetUndoDepth(depth); }
 
     // uic calls a custom widget's property setters by Qt's naming rule
     // (property "BytesPerLine" -> setBytesPerLine), so forms built in
@@ -217,6 +289,8 @@ public:
     void setColorChange(unsigned value) { SetColorChange(value); }
     void setColorAscii(unsigned value) { SetColorAscii(value); }
     void setPolkaDots(int value) { SetPolkaDots(value); }
+    void setInsertMode(bool value) { SetInsertMode(value); }
+    void setUndoDepth(int value) { SetUndoDepth(value); }
 
     // ---- read access for the host --------------------------------------
     THexDocument* Document() const { return FDocument.get(); }
@@ -256,6 +330,35 @@ public:
     void Undo();
     void Redo();
     void ChangeLogUpdate();
+    // Whether undo and redo led back to the bytes last loaded or saved.
+    bool AtSavePoint() const { return FDocument->AtSavePoint(); }
+
+    // ---- selection -------------------------------------------------------
+    bool HasSelection() const { return FSelLength > 0; }
+    qint64 SelectionStart() const { return FSelStart; }
+    qint64 SelectionLength() const { return FSelLength; }
+    // Selects `length` bytes from `start`, cut to the data; the cursor
+    // stays. A length of 0 selects nothing.
+    void SetSelection(qint64 start, qint64 length);
+    void SelectAll();
+    void ClearSelection();
+
+    // ---- editing ranges, one undo step each --------------------------------
+    // Each marks the control dirty and repaints; false (nothing changed)
+    // when ReadOnly, busy, outside the data or out of memory.
+    bool InsertBytes(qint64 offset, const QByteArray& bytes);
+    bool DeleteBytes(qint64 offset, qint64 length);
+    // Writes `bytes` over the bytes from `offset`, never past the end.
+    bool OverwriteBytes(qint64 offset, const QByteArray& bytes);
+    // The keys' actions, for a host's menu: Copy, Cut and Paste as above;
+    // Delete as the Delete key in insert mode (the selection, or the byte
+    // under the cursor). False when nothing was done.
+    bool Copy();
+    bool Cut();
+    bool Paste();
+    bool Delete();
+    // Pastes from `data` as Paste does from the clipboard (drops, tests).
+    bool PasteData(const QMimeData* data);
 
     // ---- long work -------------------------------------------------------
     // SaveToFile in slices; OnSaveDone gives the result. False when other
@@ -307,6 +410,36 @@ public:
     enum { FindCancelled = THexDocument::FindCancelled };
     bool StartFindFirst(const char* text, int mode, int flags);
     bool StartFindNext();
+    // Backwards: FindLast keeps the search as FindFirst does and returns the
+    // last match (before the cursor with sfFromCursor); FindPrevious the
+    // match before the previous one. -1 when there is none (the search
+    // position then stays). StartFindLast and StartFindPrevious do the same
+    // in slices and end with OnFindDone.
+    qint64 FindLast(const char* text, int mode, int flags);
+    qint64 FindPrevious();
+    bool StartFindLast(const char* text, int mode, int flags);
+    bool StartFindPrevious();
+    // Every match from the start, each after the end of the one before;
+    // returns the count and paints the matches highlighted (the first
+    // THexDocument::MaxMatches) until the bytes change or ClearMatches.
+    // StartFindAll ends with OnFindAllDone.
+    qint64 FindAll(const char* text, int mode, int flags);
+    bool StartFindAll(const char* text, int mode, int flags);
+    qint64 MatchCount() const { return FDocument->MatchCount(); }
+    void ClearMatches();
+    // Replacing: the replacement is read as the search text is (its bytes,
+    // a decimal number, or hex bytes). In overwrite mode it must be as long
+    // as the pattern (the size never changes); in insert mode any length.
+    // ReplaceMatch replaces the match the search stands on (found last) and
+    // the next FindNext goes on after it; false when there is none.
+    // ReplaceAll replaces every match FindAll would find, as one undo step,
+    // and returns the count, ReplaceRefused (lengths differ in overwrite
+    // mode) or THexDocument::TooManyMatches. StartReplaceAll does it in
+    // slices and ends with OnReplaceDone.
+    enum { ReplaceRefused = -4 };
+    bool ReplaceMatch(const char* replacement);
+    qint64 ReplaceAll(const char* text, int mode, int flags, const char* replacement);
+    bool StartReplaceAll(const char* text, int mode, int flags, const char* replacement);
     // ---- change-log presentation ------------------------------------------
     // The undo or redo history as rows of a QTreeWidget, and the Undo and
     // Redo menu items enabled and captioned after the next step of each.
@@ -331,6 +464,11 @@ signals:
     void OnProgress(QObject* sender, qint64 done, qint64 total);
     void OnFindDone(QObject* sender, qint64 offset);
     void OnSaveDone(QObject* sender, int result);
+    void OnSelectionChange(QObject* sender, qint64 start, qint64 length);
+    void OnInsertModeChange(QObject* sender, bool insert);
+    void OnClipboardRefused(QObject* sender, int reason, qint64 length);
+    void OnFindAllDone(QObject* sender, qint64 count);
+    void OnReplaceDone(QObject* sender, qint64 count);
 
 protected:
     // ---- Qt event plumbing ---------------------------------------------
@@ -338,6 +476,11 @@ protected:
     void paintEvent(QPaintEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    // The editing action a key press stands for (Ctrl+C, Insert...).
+    enum { ekNone, ekSelectAll, ekCopy, ekCut, ekPaste, ekInsertMode, ekDelete, ekBackspace };
+    int EditingKey(const QKeyEvent& e) const;
 
     // Read one block of a file read whole, and write one block a save writes
     // from memory (bytes the kernel copies or the file system shares do not
@@ -374,6 +517,12 @@ protected:
     void PaintByteCursor(int cellX, int rowY, int digit);
     void PaintCharCursor(int cellX, int rowY);
     void PaintCursor(int on);
+    // A selected or found cell of `count` bytes from `offset`: fills its
+    // background, `width` pixels from x0 and the `space` after it when the
+    // cell from `next` is marked too, in the highlight colours, which its
+    // text then takes. False for a plain cell.
+    bool PaintMark(qint64 offset, int count, qint64 next, int x0, int width, int space);
+    bool Marked(qint64 offset, int count) const;
     // Whether the cursor underline is shown at the current blink phase.
     bool CursorVisible() const;
     void PaintHorizBar(int height);
@@ -391,6 +540,34 @@ protected:
     void Redraw();
     // The pattern the search state looks for; false when there is none.
     bool SearchPattern(QByteArray* pattern) const;
+    // Sets the search state as FindFirst does, without searching.
+    void KeepSearch(const char* text, int mode, int flags);
+    // Replacement text read as the search text is.
+    QByteArray ReplacementBytes(const char* text) const;
+    bool SearchFolds() const;
+
+    // ---- cursor, selection and editing (Hexselect.cpp) --------------------
+    // MoveCursor, optionally keeping the selection and without sealing the
+    // log (the move that follows a typed insert, which later typing extends).
+    void MoveCursorTo(qint64 offset, bool seal, bool keepSelection);
+    // Moves the cursor and selects from the selection's anchor (or the
+    // cursor) to it.
+    void ExtendSelection(qint64 offset);
+    void SetSelectionRange(qint64 start, qint64 length, qint64 anchor);
+    bool IsSelected(qint64 offset) const { return offset >= FSelStart && offset - FSelStart < FSelLength; }
+    bool IsMatch(qint64 offset) const;
+    // The document's size changed: follows it without leaving the view.
+    void FollowDocumentSize();
+    // Whether the bytes may be changed now (not ReadOnly, busy or read-only).
+    bool CanEdit() const;
+    // After a range change at `offset`: size, dirty flag, cursor, repaint.
+    void RangeChanged(qint64 cursor);
+    void ProcessInsertInput(char ch);
+    void DeleteKey(bool backspace);
+    // The selection as clipboard data; null when there is none or it is too
+    // large (refused).
+    QMimeData* SelectionData();
+    bool UndoRedo(bool redo);
 
     // ---- scrolling: rows onto the scroll bar's int range ------------------
     qint64 MaxRow() const;
@@ -421,6 +598,14 @@ protected:
     qint64 FCursorOffset = 5;
     int FDigit = 0, FBlinkPhase = 0;
     int FCursorX = -1, FCursorY = -1, FCursorWidth = 0;
+    int FCursorHeight = 2; // the underline's; a row for the insert bar
+    bool FInsertMode = false;
+    // Selection: FSelLength bytes from FSelStart; extended from FSelAnchor.
+    qint64 FSelStart = 0, FSelLength = 0, FSelAnchor = -1;
+    bool FDragging = false;
+    enum { RowTop = 10 }; // y of the first row (Hexpaint.cpp)
+    bool FFindingBackward = false;
+    bool FReplacing = false;
     qint64 FFirstVisible = 0, FLastVisible = 0;
     int FVisibleRows = 0;
     // Past 2^30 rows the scroll bar's value stands for a row in proportion;
