@@ -60,8 +60,10 @@ QTreeWidgetItem* NewLogItem(const TChangeEntry& entry, const THexDocument& doc)
     if (const char* name = KindName(entry.Kind))
         item->setText(1, QString::fromLatin1(name));
     if (TChangeLog::IsRange(entry.Kind)) {
-        item->setText(2, Preview(doc.StepBytes(entry, false, PreviewBytes), entry.Data ? entry.OldLength : 0));
-        item->setText(3, Preview(doc.StepBytes(entry, true, PreviewBytes), entry.Data ? entry.NewLength : 0));
+        // The first part; every part of a replace-all is alike.
+        const long long parts = entry.Parts > 0 ? entry.Parts : 1;
+        item->setText(2, Preview(doc.StepBytes(entry, false, PreviewBytes), entry.OldLength / parts));
+        item->setText(3, Preview(doc.StepBytes(entry, true, PreviewBytes), entry.NewLength / parts));
         return item;
     }
     std::snprintf(text, sizeof text, "%02X", entry.OldValue);
