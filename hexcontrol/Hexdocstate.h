@@ -72,6 +72,7 @@ struct THexDocument::TSave
     qint64 OldSize = 0;
     std::vector<std::pair<qint64, QByteArray>> Backup;
     int Failure = 0;     // the result a failed step gives
+    std::vector<unsigned char> Buffer; // bytes copied through memory
     // Log entries whose old file bytes were kept in memory: the rest go once
     // the file is replaced.
     int KeepUndo = 0;

@@ -22,6 +22,7 @@ namespace {
 // Bytes handed to WriteBlock at a time, and copied by the kernel at a time.
 const qint64 kWriteBlock = 1 << 20;
 const qint64 kCopyBlock = 8 << 20;
+const qint64 kPageAlign = 4096;
 // The most bytes a save in place keeps to put back after a failure.
 const qint64 kBackupLimit = 64 << 20;
 
@@ -311,7 +312,10 @@ int THexDocument::CopySource(qint64 from, qint64 to, qint64 length)
         // out through WriteBlock like every other written byte.
         loff_t src = data;
         loff_t dst = to + (data - from);
-        bool kernel = true;
+        // Bytes that moved by other than whole pages (an insert or delete
+        // before them) go faster through a buffer than through the
+        // kernel's page-by-page copy.
+        bool kernel = (to - from) % kPageAlign == 0;
         while (src < stop) {
             if (kernel) {
                 const ssize_t n = ::copy_file_range(in, &src, s.Fd, &dst, size_t(stop - src), 0);
@@ -328,8 +332,9 @@ int THexDocument::CopySource(qint64 from, qint64 to, qint64 length)
                 }
                 kernel = false;
             }
-            unsigned char buffer[64 * 1024];
-            const qint64 n = qMin<qint64>(stop - src, sizeof buffer);
+            s.Buffer.resize(size_t(kWriteBlock));
+            unsigned char* buffer = s.Buffer.data();
+            const qint64 n = qMin<qint64>(stop - src, kWriteBlock);
             if (HexPread(in, src, buffer, n) != n)
                 return frSourceLost;
             if (!WriteOut(dst, buffer, n))
