@@ -38,15 +38,13 @@
 //                               the cursor
 //   PolkaDots                   n > 0: up to 30 dots drift behind the text
 //                               (they move at each AnimateCursor)
-//   InsertMode                  false (overwrite): typing writes over bytes
-//                               and the size never changes; true: typing,
-//                               pasting and the Delete and Backspace keys
-//                               insert and delete. The Insert key toggles
-//                               it; the cursor shows it (an underline when
-//                               overwriting, a bar in front of the digit or
-//                               character when inserting)
-//   UndoDepth                   steps the undo and redo stacks keep (1024;
-//                               0: as many as memory holds)
+//   InsertMode                  false: typing overwrites, the size never
+//                               changes; true: typing, paste, Delete and
+//                               Backspace insert and delete. The Insert key
+//                               toggles it; the cursor is an underline when
+//                               overwriting, a bar in front of the digit
+//                               when inserting
+//   UndoDepth                   steps undo and redo keep (1024; 0: no limit)
 // Colours are 0x00BBGGRR values (red in the low byte).
 //
 // Offsets and sizes are 64-bit (qint64) everywhere: the cursor, the sizes,
@@ -76,57 +74,48 @@
 //                               sc* bits); warn before saving over it,
 //   OnProgress(done, total)     long work (StartFindFirst, StartSaveToFile)
 //                               goes on; OnFindDone and OnSaveDone end it,
-//   OnSelectionChange(start, length)  the selection changed (length 0:
-//                               none),
-//   OnInsertModeChange(insert)  InsertMode changed (show it: "INS"/"OVR"),
-//   OnClipboardRefused(reason, length)  a copy or paste was refused: too
-//                               large for the clipboard (crTooLarge) or, in
-//                               the byte panel, text that is not hex bytes
-//                               (crNotHex); nothing was copied or changed,
-//   OnFindAllDone(count), OnReplaceDone(count)  StartFindAll and
-//                               StartReplaceAll ended.
+//   OnSelectionChange(start, length)  (length 0: none),
+//   OnInsertModeChange(insert)  show it, say "INS" or "OVR",
+//   OnClipboardRefused(reason, length)  a copy or paste too large
+//                               (crTooLarge), or text pasted into the byte
+//                               panel that is not hex (crNotHex); nothing
+//                               was copied or changed,
+//   OnFindAllDone(count), OnReplaceDone(count)  long work ended.
 //
-// Keys, the control's own in any host (taken before the host's shortcuts,
-// as a line edit takes its keys): the navigation keys, with Shift extending
-// the selection; typed digits and characters; Ctrl+A selects all, Ctrl+C
-// copies, Ctrl+X cuts, Ctrl+V pastes (and the other keys the desktop uses
-// for them, such as Shift+Insert); Insert toggles InsertMode; in insert
-// mode, Delete removes the selection or the byte under the cursor and
-// Backspace the selection or the byte before it. In overwrite mode Delete
-// and Backspace change nothing and go on to the host.
+// Keys are the control's own in any host, taken before the host's
+// shortcuts as a line edit takes its keys: navigation (Shift extends the
+// selection), typed digits and characters, Ctrl+A/C/X/V (and the desktop's
+// other keys for them, such as Shift+Insert), Insert (InsertMode), and in
+// insert mode Delete (the selection or the byte under the cursor) and
+// Backspace (the selection or the byte before). Overwriting, Delete and
+// Backspace change nothing and go on to the host.
 //
-// Selection: a range of bytes, from the byte where it began (Shift with a
-// navigation key, a mouse drag or Shift+click) to the cursor's byte, both
-// included; SelectAll is a range too, instant at any size. Painted in both
-// panels in the palette's highlight colours. Any cursor move without Shift
-// drops it; a host reads it (SelectionStart, SelectionLength), sets it
-// (SetSelection, SelectAll, ClearSelection) and hears OnSelectionChange.
-//
+// Selection: the bytes from where it began (Shift+navigation, a drag,
+// Shift+click) to the cursor's, both included; a range, so SelectAll is
+// instant at any size. Painted in both panels in the palette's highlight
+// colours; any other cursor move drops it.
 //     editor->SetSelection(0x100, 16);            // bytes 0x100..0x10F
 //     connect(editor, &THexEditor::OnSelectionChange, this,
 //             [](QObject*, qint64 start, qint64 length) { /* ... */ });
 //
-// Clipboard: Copy puts the selection on the clipboard: from the byte panel
-// as the hex pairs shown ("32 33 34"), from the character panel as the
-// characters, and in both cases the bytes themselves as
-// application/octet-stream, which a paste prefers. Paste reads hex text in
-// the byte panel (pairs of digits, with spaces, line breaks and 0x allowed)
-// and the text's bytes (UTF-8) in the character panel; in overwrite mode it
-// writes over the bytes from the selection or the cursor (never past the
-// end), in insert mode it inserts there, in place of the selection. Cut
-// copies, and in insert mode deletes the selection. More than
-// ClipboardLimit bytes (64 MiB) are neither copied nor pasted:
-// OnClipboardRefused says so and nothing half-done is left.
-//
+// Clipboard: Copy puts the selection there as the hex pairs shown ("32 33
+// 34") from the byte panel, the characters from the character panel, and
+// always the bytes as application/octet-stream, which Paste prefers. Paste
+// reads hex text in the byte panel (pairs of digits; spaces, line breaks
+// and 0x allowed), the text's UTF-8 bytes in the character panel; it
+// overwrites from the selection or cursor (never past the end), or in
+// insert mode inserts there, in place of the selection. Cut copies and, in
+// insert mode, deletes. Above ClipboardLimit (64 MiB) nothing is copied or
+// pasted and OnClipboardRefused says so.
 //     editor->SetInsertMode(true);
 //     editor->SelectAll();
 //     editor->Copy();                             // or Cut(), Paste()
 //
 // One change log holds it all: each paste, cut, delete, block write and
-// replace is one undo step, typed inserts merge until the cursor moves;
-// InsertBytes, DeleteBytes and OverwriteBytes do the same for a host.
-// Undo and Redo clear the dirty flag when they lead back to the bytes last
-// loaded or saved (AtSavePoint); they never set it.
+// replace is one undo step (InsertBytes, DeleteBytes, OverwriteBytes for a
+// host), typed inserts merge until the cursor moves. Undo and Redo clear
+// the dirty flag when they lead back to the bytes last loaded or saved
+// (AtSavePoint); they never set it.
 //
 // Large files, for a host: LoadFromFile opens any size at once. Data() is
 // the bytes as one block only for a document held in memory (a file up to
@@ -370,7 +359,8 @@ public:
     void CancelWork();
 
     // ---- input and cursor ----------------------------------------------
-    // Navigation keys use Qt's key codes; the modifiers are ignored.
+    // Navigation keys use Qt's key codes; Shift extends the selection, other
+    // modifiers are ignored.
     void KeyDown(int& key, Qt::KeyboardModifiers shift);
     // Character codes 32..127 are typed; all others are ignored.
     void KeyPress(char& ch);
@@ -410,31 +400,27 @@ public:
     enum { FindCancelled = THexDocument::FindCancelled };
     bool StartFindFirst(const char* text, int mode, int flags);
     bool StartFindNext();
-    // Backwards: FindLast keeps the search as FindFirst does and returns the
-    // last match (before the cursor with sfFromCursor); FindPrevious the
-    // match before the previous one. -1 when there is none (the search
-    // position then stays). StartFindLast and StartFindPrevious do the same
-    // in slices and end with OnFindDone.
+    // Backwards: FindLast sets up the search as FindFirst does and returns
+    // the last match (before the cursor with sfFromCursor), FindPrevious the
+    // one before the last found; -1 when none (the position then stays).
+    // The Start* calls run in slices and end with OnFindDone.
     qint64 FindLast(const char* text, int mode, int flags);
     qint64 FindPrevious();
     bool StartFindLast(const char* text, int mode, int flags);
     bool StartFindPrevious();
-    // Every match from the start, each after the end of the one before;
-    // returns the count and paints the matches highlighted (the first
-    // THexDocument::MaxMatches) until the bytes change or ClearMatches.
-    // StartFindAll ends with OnFindAllDone.
+    // Every match from the start, each after the end of the one before: the
+    // count; the first THexDocument::MaxMatches are shaded until the bytes
+    // change or ClearMatches. StartFindAll ends with OnFindAllDone.
     qint64 FindAll(const char* text, int mode, int flags);
     bool StartFindAll(const char* text, int mode, int flags);
     qint64 MatchCount() const { return FDocument->MatchCount(); }
     void ClearMatches();
-    // Replacing: the replacement is read as the search text is (its bytes,
-    // a decimal number, or hex bytes). In overwrite mode it must be as long
-    // as the pattern (the size never changes); in insert mode any length.
-    // ReplaceMatch replaces the match the search stands on (found last) and
-    // the next FindNext goes on after it; false when there is none.
-    // ReplaceAll replaces every match FindAll would find, as one undo step,
-    // and returns the count, ReplaceRefused (lengths differ in overwrite
-    // mode) or THexDocument::TooManyMatches. StartReplaceAll does it in
+    // Replacing: the replacement is read as the search text is; overwriting
+    // it must be as long as the pattern, inserting any length. ReplaceMatch
+    // replaces the match found last (false when the search stands on none)
+    // and FindNext goes on after it. ReplaceAll replaces what FindAll finds,
+    // as one undo step: the count, ReplaceRefused (another length while
+    // overwriting) or THexDocument::TooManyMatches. StartReplaceAll runs in
     // slices and ends with OnReplaceDone.
     enum { ReplaceRefused = -4 };
     bool ReplaceMatch(const char* replacement);
@@ -483,9 +469,9 @@ protected:
     int EditingKey(const QKeyEvent& e) const;
 
     // Read one block of a file read whole, and write one block a save writes
-    // from memory (bytes the kernel copies or the file system shares do not
-    // pass here); return the bytes moved, 0 at the end, or -1. Override them
-    // to watch or limit file traffic.
+    // from memory (not the bytes the kernel copies or the file system
+    // shares): the bytes moved, 0 at the end, or -1. Override them to watch
+    // or limit file traffic.
     virtual qint64 ReadBlock(QIODevice& file, char* data, qint64 size);
     virtual qint64 WriteBlock(QIODevice& file, const char* data, qint64 size);
 
@@ -517,10 +503,9 @@ protected:
     void PaintByteCursor(int cellX, int rowY, int digit);
     void PaintCharCursor(int cellX, int rowY);
     void PaintCursor(int on);
-    // A selected or found cell of `count` bytes from `offset`: fills its
-    // background, `width` pixels from x0 and the `space` after it when the
-    // cell from `next` is marked too, in the highlight colours, which its
-    // text then takes. False for a plain cell.
+    // A selected or found cell of `count` bytes: its background (`width`
+    // from x0, and the `space` after when the cell at `next` is marked too)
+    // in the highlight colours, which its text takes. False: a plain cell.
     bool PaintMark(qint64 offset, int count, qint64 next, int x0, int width, int space);
     bool Marked(qint64 offset, int count) const;
     // Whether the cursor underline is shown at the current blink phase.
@@ -547,11 +532,10 @@ protected:
     bool SearchFolds() const;
 
     // ---- cursor, selection and editing (Hexselect.cpp) --------------------
-    // MoveCursor, optionally keeping the selection and without sealing the
-    // log (the move that follows a typed insert, which later typing extends).
+    // MoveCursor, maybe keeping the selection, maybe not sealing the log
+    // (after a typed insert, which the next one extends).
     void MoveCursorTo(qint64 offset, bool seal, bool keepSelection);
-    // Moves the cursor and selects from the selection's anchor (or the
-    // cursor) to it.
+    // Moves the cursor and selects from the anchor (or the cursor) to it.
     void ExtendSelection(qint64 offset);
     void SetSelectionRange(qint64 start, qint64 length, qint64 anchor);
     bool IsSelected(qint64 offset) const { return offset >= FSelStart && offset - FSelStart < FSelLength; }
@@ -564,8 +548,7 @@ protected:
     void RangeChanged(qint64 cursor);
     void ProcessInsertInput(char ch);
     void DeleteKey(bool backspace);
-    // The selection as clipboard data; null when there is none or it is too
-    // large (refused).
+    // The selection as clipboard data; null when none or too large.
     QMimeData* SelectionData();
     bool UndoRedo(bool redo);
 
@@ -602,10 +585,8 @@ protected:
     bool FInsertMode = false;
     // Selection: FSelLength bytes from FSelStart; extended from FSelAnchor.
     qint64 FSelStart = 0, FSelLength = 0, FSelAnchor = -1;
-    bool FDragging = false;
+    bool FDragging = false, FFindingBackward = false, FReplacing = false;
     enum { RowTop = 10 }; // y of the first row (Hexpaint.cpp)
-    bool FFindingBackward = false;
-    bool FReplacing = false;
     qint64 FFirstVisible = 0, FLastVisible = 0;
     int FVisibleRows = 0;
     // Past 2^30 rows the scroll bar's value stands for a row in proportion;
@@ -625,9 +606,7 @@ protected:
     THitRow* FHitRow = nullptr;
     int FHitRowHeight = -1; // row height the hit list was filled with
     // The bytes the undo stack changed, worked out again only when the log's
-    // revision moved, so a cell's colour costs a binary search instead of a
-    // scan of the whole stack and an unchanged log is not walked on every
-    // paint.
+    // revision moved: a cell's colour costs a binary search, not a scan.
     std::unique_ptr<THexChangedBytes> FChanged;
     bool FChangedValid = false;    // false: never worked out, ask the log
     unsigned FChangedRevision = 0; // the log's revision FChanged holds

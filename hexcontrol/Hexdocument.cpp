@@ -1,7 +1,8 @@
 // THexDocument: the contents (a block in memory, or a file read in pages
 // with the pieces of the changes over it), loading, reading and writing
-// bytes, the change log, the search, and the driver of long work. Saving is
-// in Hexsave.cpp.
+// bytes, byte and group changes with their undo and redo, and the driver of
+// long work. Range changes are in Hexedits.cpp, searching in Hexmatch.cpp,
+// saving in Hexsave.cpp.
 #include "Hexdocument.h"
 
 #include "Hexdocstate.h"
@@ -17,9 +18,8 @@
 
 namespace {
 
-// Candidates a search examines per window read from a file, and per step of
-// long work; a slice of long work runs steps for about this long.
-const qint64 kFindWindow = 1 << 20;
+// Bytes per step of long work; a slice of long work runs steps for about
+// this long.
 const qint64 kStepBytes = 16 << 20;
 const qint64 kSliceMs = 20;
 // A run of file bytes this many pages long is read straight from the file,
@@ -433,67 +433,7 @@ bool THexDocument::Redo(TChangeEntry* applied)
 }
 
 // ---------------------------------------------------------------------------
-// Search
-
-qint64 THexDocument::Scan(qint64 start, qint64 lastCandidate, const unsigned char* pattern, int length,
-                          bool foldCase, qint64* lastExamined) const
-{
-    long long last = -1;
-    if (!D->Source) {
-        const long long found =
-            HexScanFind(D->Memory, lastCandidate + length, start, pattern, length, foldCase, &last);
-        *lastExamined = last;
-        return found;
-    }
-    if (length == 0) {
-        *lastExamined = start;
-        return start;
-    }
-    // Windows of the file, each overlapping the next by the pattern's length
-    // less one, so that a match across a boundary is seen once.
-    std::vector<unsigned char> window(size_t(qMin(kFindWindow, lastCandidate - start + 1) + length - 1));
-    for (qint64 pos = start; pos <= lastCandidate;) {
-        const qint64 candidates = qMin(kFindWindow, lastCandidate - pos + 1);
-        const qint64 bytes = candidates + length - 1;
-        ReadRange(pos, window.data(), bytes, true);
-        const long long found = HexScanFind(window.data(), bytes, 0, pattern, length, foldCase, &last);
-        if (found >= 0) {
-            *lastExamined = pos + found;
-            return pos + found;
-        }
-        pos += candidates;
-    }
-    *lastExamined = lastCandidate;
-    return -1;
-}
-
-qint64 THexDocument::Find(qint64 start, const unsigned char* pattern, int length, bool foldCase,
-                          qint64* lastExamined) const
-{
-    start = qMax<qint64>(start, 0);
-    if (length < 0 || start > D->Size() - length)
-        return -1; // not a single candidate fits
-    qint64 last = -1;
-    const qint64 found = Scan(start, D->Size() - length, pattern, length, foldCase, &last);
-    if (lastExamined)
-        *lastExamined = last;
-    return found;
-}
-
-bool THexDocument::StartFind(qint64 start, const QByteArray& pattern, bool foldCase, bool backward)
-{
-    if (Busy())
-        return false;
-    TState& d = *D;
-    d.FindPattern = pattern;
-    d.FindFold = foldCase;
-    d.FindBackward = backward;
-    d.FindStart = d.FindPos = backward ? qMin(start, d.Size() - pattern.size()) : qMax<qint64>(start, 0);
-    d.FindLast = -1;
-    d.Job = TState::jFind;
-    d.Timer->start(0);
-    return true;
-}
+// Long work
 
 void THexDocument::RunSlice()
 {

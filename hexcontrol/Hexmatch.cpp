@@ -1,5 +1,5 @@
-// THexDocument: searching backwards, finding every match, and replacing
-// every match as one step. Finding all reads the document once, window by
+// THexDocument: searching forwards and backwards, finding every match, and
+// replacing every match as one step. Finding all reads the document once, window by
 // window, and gathers the matches (left to right, none overlapping the one
 // before); replacing all then splices every match in one pass, so its cost
 // grows with the matches, not with matches times pieces.
@@ -18,6 +18,66 @@ namespace {
 const qint64 kWindow = 1 << 20;
 
 } // namespace
+
+qint64 THexDocument::Scan(qint64 start, qint64 lastCandidate, const unsigned char* pattern, int length,
+                          bool foldCase, qint64* lastExamined) const
+{
+    long long last = -1;
+    if (!D->Source) {
+        const long long found =
+            HexScanFind(D->Memory, lastCandidate + length, start, pattern, length, foldCase, &last);
+        *lastExamined = last;
+        return found;
+    }
+    if (length == 0) {
+        *lastExamined = start;
+        return start;
+    }
+    // Windows of the file, each overlapping the next by the pattern's length
+    // less one, so that a match across a boundary is seen once.
+    std::vector<unsigned char> window(size_t(qMin(kWindow, lastCandidate - start + 1) + length - 1));
+    for (qint64 pos = start; pos <= lastCandidate;) {
+        const qint64 candidates = qMin(kWindow, lastCandidate - pos + 1);
+        const qint64 bytes = candidates + length - 1;
+        ReadRange(pos, window.data(), bytes, true);
+        const long long found = HexScanFind(window.data(), bytes, 0, pattern, length, foldCase, &last);
+        if (found >= 0) {
+            *lastExamined = pos + found;
+            return pos + found;
+        }
+        pos += candidates;
+    }
+    *lastExamined = lastCandidate;
+    return -1;
+}
+
+qint64 THexDocument::Find(qint64 start, const unsigned char* pattern, int length, bool foldCase,
+                          qint64* lastExamined) const
+{
+    start = qMax<qint64>(start, 0);
+    if (length < 0 || start > D->Size() - length)
+        return -1; // not a single candidate fits
+    qint64 last = -1;
+    const qint64 found = Scan(start, D->Size() - length, pattern, length, foldCase, &last);
+    if (lastExamined)
+        *lastExamined = last;
+    return found;
+}
+
+bool THexDocument::StartFind(qint64 start, const QByteArray& pattern, bool foldCase, bool backward)
+{
+    if (Busy())
+        return false;
+    TState& d = *D;
+    d.FindPattern = pattern;
+    d.FindFold = foldCase;
+    d.FindBackward = backward;
+    d.FindStart = d.FindPos = backward ? qMin(start, d.Size() - pattern.size()) : qMax<qint64>(start, 0);
+    d.FindLast = -1;
+    d.Job = TState::jFind;
+    d.Timer->start(0);
+    return true;
+}
 
 qint64 THexDocument::ScanBackward(qint64 first, qint64 last, const unsigned char* pattern, int length,
                                   bool foldCase) const
