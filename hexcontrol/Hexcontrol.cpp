@@ -168,6 +168,9 @@ void THexEditor::SetSize(qint64 size)
 {
     FDataSize = size;
     emit OnSizeChange(this, size);
+    // Other bytes: the selection is theirs no longer.
+    if (HasSelection())
+        ClearSelection();
     if (FScrollBar) {
         FScrollBar->setMaximum(ScrollScaled() ? ScrollLimit : int(MaxRow()));
         FTopRow = 0;

@@ -254,6 +254,10 @@ bool THexDocument::AmendInsert(qint64 offset, const void* bytes, qint64 length)
         || offset + length > top->Offset + top->NewLength)
         return false;
     const auto* src = static_cast<const unsigned char*>(bytes);
+    std::vector<unsigned char> now(static_cast<size_t>(length));
+    Read(offset, now.data(), length);
+    if (std::memcmp(now.data(), src, size_t(length)) == 0)
+        return true; // nothing changes, nothing to tell
     // Over a file the inserted bytes are added bytes of their own, which
     // the step's span shares: writing them where they are changes both.
     WriteRaw(offset, src, length);
