@@ -536,6 +536,7 @@ void THexDocument::Cancel()
         if (!replacing)
             FinishFindAll();
         D->Found.clear();
+        D->Replacing = false;
         if (replacing)
             emit ReplaceFinished(FindCancelled);
         else

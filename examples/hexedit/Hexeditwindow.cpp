@@ -181,6 +181,7 @@ void THexEditWindow::BuildMenus()
     readOnly->setChecked(FEditor->ReadOnly());
     connect(readOnly, &QAction::toggled, this, [this](bool on) {
         FEditor->SetReadOnly(on);
+        UpdateEditActions();
         statusBar()->showMessage(on ? tr("Read only: typing changes nothing") : tr("Editing enabled"), 3000);
     });
     QAction* dots = view->addAction(tr("Polka &dots"));

@@ -438,7 +438,8 @@ void TestHexPaint::insertCursorAndSelection_data()
 // Overwriting, the cursor is a two-pixel underline; inserting, a bar two
 // pixels wide across the row, in front of the digit, and nothing under the
 // cell. A selection across rows is painted in both panels, the space
-// between two selected groups too, in the palette's highlight colours.
+// between two selected groups too, in the palette's highlight colours; the
+// matches of a find-all are shaded.
 void TestHexPaint::insertCursorAndSelection()
 {
     QFETCH(qreal, ratio);
@@ -505,6 +506,16 @@ void TestHexPaint::insertCursorAndSelection()
         QCOMPARE(count(image, hexCell(offset, m.Byte), highlight), 0);
         QCOMPARE(count(image, charCell(offset), highlight), 0);
     }
+
+    // The matches of a find-all are shaded, in both panels.
+    ed.ClearSelection();
+    QCOMPARE(ed.FindAll("21 22", THexEditor::smHex, 0), qint64(4));
+    image = render();
+    const QRgb white = qRgb(255, 255, 255);
+    auto corner = [&](const QRect& r) { return image.pixel(int(r.left() * ratio), int(r.top() * ratio)); };
+    QVERIFY(corner(hexCell(0x21, m.Byte)) != white && corner(charCell(0x22)) != white);
+    QCOMPARE(corner(hexCell(0x23, m.Byte)), white);
+    QCOMPARE(corner(charCell(0x20)), white);
 }
 
 QTEST_MAIN(TestHexPaint)
