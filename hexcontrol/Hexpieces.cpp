@@ -112,7 +112,7 @@ void THexPieces::Splice(const std::vector<THexSplice>& edits, std::vector<std::v
         return front;
     };
     qint64 delta = 0;
-    auto emit = [&](THexPiece p) {
+    auto put = [&](THexPiece p) {
         p.Start += delta;
         out.push_back(p);
     };
@@ -120,11 +120,11 @@ void THexPieces::Splice(const std::vector<THexSplice>& edits, std::vector<std::v
     for (size_t i = 0; i < edits.size(); ++i) {
         const THexSplice& e = edits[i];
         while (have && cur.Start + cur.Length <= e.Offset) {
-            emit(cur);
+            put(cur);
             load();
         }
         if (have && cur.Start < e.Offset)
-            emit(cutFront(e.Offset - cur.Start));
+            put(cutFront(e.Offset - cur.Start));
         const qint64 removeEnd = e.Offset + e.Remove;
         while (have && cur.Start < removeEnd) {
             THexPiece part;
@@ -147,7 +147,7 @@ void THexPieces::Splice(const std::vector<THexSplice>& edits, std::vector<std::v
         delta += (at - (e.Offset + delta)) - e.Remove;
     }
     while (have) {
-        emit(cur);
+        put(cur);
         load();
     }
     FSize += delta;
