@@ -236,6 +236,9 @@ void THexEditor::MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, 
     if (const THitCell* cell = HitListFind(FHitList.get(), x, y)) {
         if (button == Qt::LeftButton && (shift & Qt::ShiftModifier)) {
             ExtendSelection(cell->Value);
+        } else if (button != Qt::LeftButton && IsSelected(cell->Value)) {
+            // Another button inside the selection keeps it, for a host's
+            // context menu.
         } else {
             MoveCursor(cell->Value);
             ClearSelection();
