@@ -254,7 +254,9 @@ public:
 
     static void Attach(THexEditor* editor)
     {
-        if (!editor->findChild<THexAccessibleNotifier*>(QString(), Qt::FindDirectChildrenOnly))
+        // By name: the class has no meta-object of its own, so a search by
+        // type would take any child of the editor for one.
+        if (!editor->findChild<QObject*>(QStringLiteral("HexAccessibleNotifier"), Qt::FindDirectChildrenOnly))
             new THexAccessibleNotifier(editor);
     }
 
