@@ -9,13 +9,15 @@
 # the major number goes up when their code must change. 2.0: THexEditor's
 # offsets, sizes and the signals that carry them are qint64 (a slot taking
 # int no longer connects), and the hex editor works over a THexDocument.
-set(TARVOLIN_WIDGETS_VERSION 2.0)
+# 2.1: selection, insert mode, clipboard and find-and-replace in the editor.
+set(TARVOLIN_WIDGETS_VERSION 2.1)
 #
 # Static libraries: their classes expose their data layout (fixed arrays in
-# THexEditor, TChangeLog, THitList), so a shared library could promise no
-# stable ABI; static linking needs no SONAME, no exported-symbol list and no
-# run-time package. They are built position-independent, so a program, a
-# shared library or a plugin (like the Designer plugin) can link them.
+# THexEditor and THitList, TChangeLog's stacks), so a shared library could
+# promise no stable ABI; static linking needs no SONAME, no exported-symbol
+# list and no run-time package. They are built position-independent, so a
+# program, a shared library or a plugin (like the Designer plugin) can link
+# them.
 include(CMakePackageConfigHelpers)
 
 set(_sdk_libraries numbase controls hexcontrol)

@@ -168,6 +168,28 @@ int THexRowsText::RowOf(int position) const
     return FRows == 0 ? 0 : qBound(0, position / FRowLength, FRows - 1);
 }
 
+int THexRowsText::CellLength(int panel) const
+{
+    return panel != 0 ? 1 : FDigits;
+}
+
+bool THexRowsText::SelectionSpan(qint64 start, qint64 length, int panel, int* from, int* to) const
+{
+    if (FRows == 0 || length <= 0)
+        return false;
+    const qint64 shownEnd = qMin(FSize, FFirst + qint64(FRows) * FBytesPerLine);
+    const qint64 first = qMax(start, FFirst);
+    qint64 last = qMin(start + length, shownEnd) - 1;
+    if (first > last)
+        return false;
+    // A decimal cell stands for its whole group.
+    if (panel == 0 && FDecimal)
+        last -= (last - FFirst) % FBytesPerGroup;
+    *from = PositionOf(first - (panel == 0 && FDecimal ? (first - FFirst) % FBytesPerGroup : 0), panel);
+    *to = PositionOf(last, panel) + CellLength(panel);
+    return *from >= 0 && *to > *from;
+}
+
 // ---- names and descriptions -------------------------------------------------
 
 QString HexCursorDescription(const THexEditor& editor)
@@ -226,12 +248,15 @@ public:
         connect(editor, &THexEditor::OnSizeChange, this, schedule);
         connect(editor, &THexEditor::OnFileNameChange, this, schedule);
         connect(editor, &THexEditor::OnRowWidthChange, this, schedule);
+        connect(editor, &THexEditor::OnSelectionChange, this, schedule);
         editor->installEventFilter(this);
     }
 
     static void Attach(THexEditor* editor)
     {
-        if (!editor->findChild<THexAccessibleNotifier*>(QString(), Qt::FindDirectChildrenOnly))
+        // By name: the class has no meta-object of its own, so a search by
+        // type would take any child of the editor for one.
+        if (!editor->findChild<QObject*>(QStringLiteral("HexAccessibleNotifier"), Qt::FindDirectChildrenOnly))
             new THexAccessibleNotifier(editor);
     }
 
@@ -258,6 +283,9 @@ private:
         const THexRowsText rows(*FEditor);
         FText = rows.Text();
         FCaret = rows.PositionOf(FEditor->GetCursorOffset(), FEditor->CursorPanel());
+        FSelFrom = FSelTo = 0;
+        rows.SelectionSpan(FEditor->SelectionStart(), FEditor->SelectionLength(), FEditor->CursorPanel(), &FSelFrom,
+                           &FSelTo);
         FOffset = FEditor->GetCursorOffset();
         FByte = FEditor->GetByte(TEditorOffset(FOffset));
         FName = HexAccessibleName(*FEditor);
@@ -273,6 +301,7 @@ private:
         const int byte = FByte;
         const QString name = FName;
         const QString description = FDescription;
+        const int selFrom = FSelFrom, selTo = FSelTo;
         Remember();
         if (FName != name) {
             QAccessibleEvent event(FEditor, QAccessible::NameChanged);
@@ -284,6 +313,10 @@ private:
         }
         if (FCaret != caret || FText != text) {
             QAccessibleTextCursorEvent event(FEditor, FCaret);
+            QAccessible::updateAccessibility(&event);
+        }
+        if (FSelFrom != selFrom || FSelTo != selTo) {
+            QAccessibleTextSelectionEvent event(FEditor, FSelFrom, FSelTo);
             QAccessible::updateAccessibility(&event);
         }
         if (FOffset == offset && FByte != byte) {
@@ -300,6 +333,7 @@ private:
     bool FPending = false;
     QString FText;
     int FCaret = -1;
+    int FSelFrom = 0, FSelTo = 0;
     qint64 FOffset = 0;
     int FByte = 0;
     QString FName;
@@ -348,9 +382,51 @@ QAccessible::State THexEditorAccessible::state() const
     return s;
 }
 
-void THexEditorAccessible::selection(int, int* startOffset, int* endOffset) const
+void THexEditorAccessible::selection(int selectionIndex, int* startOffset, int* endOffset) const
 {
+    const THexEditor* editor = Editor();
     *startOffset = *endOffset = 0;
+    if (selectionIndex == 0)
+        THexRowsText(*editor).SelectionSpan(editor->SelectionStart(), editor->SelectionLength(),
+                                            editor->CursorPanel(), startOffset, endOffset);
+}
+
+int THexEditorAccessible::selectionCount() const
+{
+    const THexEditor* editor = Editor();
+    int from = 0, to = 0;
+    return THexRowsText(*editor).SelectionSpan(editor->SelectionStart(), editor->SelectionLength(),
+                                               editor->CursorPanel(), &from, &to)
+               ? 1
+               : 0;
+}
+
+void THexEditorAccessible::addSelection(int startOffset, int endOffset)
+{
+    setSelection(0, startOffset, endOffset);
+}
+
+void THexEditorAccessible::removeSelection(int selectionIndex)
+{
+    if (selectionIndex == 0)
+        Editor()->ClearSelection();
+}
+
+void THexEditorAccessible::setSelection(int selectionIndex, int startOffset, int endOffset)
+{
+    // The bytes of the cells at both ends and all between; positions
+    // between cells (addresses, spaces) select nothing.
+    if (selectionIndex != 0)
+        return;
+    const THexRowsText rows(*Editor());
+    qint64 first = 0, last = 0;
+    int panel = 0, lastPanel = 0;
+    if (endOffset <= startOffset || !rows.CellAt(startOffset, &first, &panel)
+        || !rows.CellAt(endOffset - 1, &last, &lastPanel) || last < first)
+        return;
+    if (panel == 0 && Editor()->BaseBytes() == 10)
+        last += Editor()->BytesPerGroup() - 1;
+    Editor()->SetSelection(TEditorOffset(first), TEditorOffset(last - first + 1));
 }
 
 int THexEditorAccessible::cursorPosition() const

@@ -7,12 +7,18 @@
 //                groups in decimal mode) and the characters;
 //   caret        where the cursor's cell of its panel is in that text; moving
 //                the caret moves the cursor;
+//   selection    the selected bytes' cells in the cursor's panel, from the
+//                first shown to the last shown (one range, which takes in
+//                the addresses and the other panel of the rows between);
+//                setting a selection selects the bytes of the cells at its
+//                ends;
 //   description  the byte under the cursor and its panel, such as
 //                "offset 0x10, byte 48, 'H', byte panel";
 //   value        the byte under the cursor, 0..255; setting it writes the
 //                byte as typing does (not when ReadOnly).
-// It announces cursor moves (text caret moved), changed bytes (value and
-// text changed), scrolling and a new file (name changed) as the editor
+// It announces cursor moves (text caret moved), selections (text selection
+// changed), changed bytes (value and text changed), scrolling and a new
+// file (name changed) as the editor
 // raises its signals and paints, only while an assistive program listens.
 //
 // The factory is installed by the first THexEditor made (with the one for the
@@ -45,6 +51,12 @@ public:
     bool CellAt(int position, qint64* offset, int* panel) const;
     // The row `position` lies in, counted from the first row shown.
     int RowOf(int position) const;
+    // Characters of a cell of the panel (2 for a hex byte, a decimal
+    // group's digits, 1 for a character).
+    int CellLength(int panel) const;
+    // Where the selected bytes' cells shown start and end in the text, in
+    // `panel`; false when none is shown.
+    bool SelectionSpan(qint64 start, qint64 length, int panel, int* from, int* to) const;
 
 private:
     QString FText;
@@ -80,12 +92,12 @@ public:
     QString text(QAccessible::Text t) const override;
     QAccessible::State state() const override;
 
-    // Text: the rows shown; no selection yet.
+    // Text: the rows shown, with at most one selection.
     void selection(int selectionIndex, int* startOffset, int* endOffset) const override;
-    int selectionCount() const override { return 0; }
-    void addSelection(int, int) override {}
-    void removeSelection(int) override {}
-    void setSelection(int, int, int) override {}
+    int selectionCount() const override;
+    void addSelection(int startOffset, int endOffset) override;
+    void removeSelection(int selectionIndex) override;
+    void setSelection(int selectionIndex, int startOffset, int endOffset) override;
     int cursorPosition() const override;
     void setCursorPosition(int position) override;
     QString text(int startOffset, int endOffset) const override;

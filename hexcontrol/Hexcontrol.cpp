@@ -6,6 +6,7 @@
 
 #include "Canvas.h"
 #include "Hexaccessible.h"
+#include "Hexchanged.h"
 #include "Hexinternal.h"
 #include "Hittest.h"
 
@@ -75,9 +76,25 @@ THexEditor::THexEditor(QWidget* parent)
         if (!FFinding)
             return;
         FFinding = false;
-        if (last >= 0)
+        // Backwards, a search that found nothing stays where it was.
+        if (last >= 0 && (!FFindingBackward || offset != THexDocument::NotFound))
             FSearchPos = last;
         emit OnFindDone(this, offset);
+    });
+    connect(doc, &THexDocument::FindAllFinished, this, [this](qint64 count) {
+        if (!FFinding)
+            return;
+        FFinding = false;
+        Redraw();
+        emit OnFindAllDone(this, count);
+    });
+    connect(doc, &THexDocument::ReplaceFinished, this, [this](qint64 count) {
+        if (!FReplacing)
+            return;
+        FReplacing = false;
+        if (count > 0)
+            RangeChanged(-1);
+        emit OnReplaceDone(this, count);
     });
 
     unsigned char sample[DataBlockSize];
@@ -151,6 +168,9 @@ void THexEditor::SetSize(qint64 size)
 {
     FDataSize = size;
     emit OnSizeChange(this, size);
+    // Other bytes: the selection is theirs no longer.
+    if (HasSelection())
+        ClearSelection();
     if (FScrollBar) {
         FScrollBar->setMaximum(ScrollScaled() ? ScrollLimit : int(MaxRow()));
         FTopRow = 0;
@@ -187,6 +207,9 @@ void THexEditor::DataChange()
 void THexEditor::SetDirty(int dirty)
 {
     FDirty = dirty;
+    // Clean means the bytes as they are now are the saved ones.
+    if (!dirty)
+        FDocument->MarkSavePoint();
     emit OnDirtyChange(this, dirty != 0);
 }
 
@@ -325,31 +348,6 @@ void THexEditor::SetCursorWord(unsigned value)
 {
     SetWord(FCursorOffset, value);
     emit OnCursorByteChange(this);
-}
-
-void THexEditor::Undo()
-{
-    // The log's news comes once, after the cursor went to the change.
-    TChangeEntry entry;
-    ++FLogHold;
-    const bool taken = FDocument->Undo(&entry);
-    if (taken && (entry.Kind == TChangeLog::ckByte || entry.Kind == TChangeLog::ckWord))
-        MoveCursor(entry.Offset);
-    --FLogHold;
-    if (taken)
-        ChangeLogUpdate();
-}
-
-void THexEditor::Redo()
-{
-    TChangeEntry entry;
-    ++FLogHold;
-    const bool taken = FDocument->Redo(&entry);
-    if (taken && (entry.Kind == TChangeLog::ckByte || entry.Kind == TChangeLog::ckWord))
-        MoveCursor(entry.Offset);
-    --FLogHold;
-    if (taken)
-        ChangeLogUpdate();
 }
 
 void THexEditor::ChangeLogUpdate()

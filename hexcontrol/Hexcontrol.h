@@ -38,6 +38,13 @@
 //                               the cursor
 //   PolkaDots                   n > 0: up to 30 dots drift behind the text
 //                               (they move at each AnimateCursor)
+//   InsertMode                  false: typing overwrites, the size never
+//                               changes; true: typing, paste, Delete and
+//                               Backspace insert and delete. The Insert key
+//                               toggles it; the cursor is an underline when
+//                               overwriting, a bar in front of the digit
+//                               when inserting
+//   UndoDepth                   steps undo and redo keep (1024; 0: no limit)
 // Colours are 0x00BBGGRR values (red in the low byte).
 //
 // Offsets and sizes are 64-bit (qint64) everywhere: the cursor, the sizes,
@@ -66,7 +73,49 @@
 //                               replaced by another program (THexDocument's
 //                               sc* bits); warn before saving over it,
 //   OnProgress(done, total)     long work (StartFindFirst, StartSaveToFile)
-//                               goes on; OnFindDone and OnSaveDone end it.
+//                               goes on; OnFindDone and OnSaveDone end it,
+//   OnSelectionChange(start, length)  (length 0: none),
+//   OnInsertModeChange(insert)  show it, say "INS" or "OVR",
+//   OnClipboardRefused(reason, length)  a copy or paste too large
+//                               (crTooLarge), or text pasted into the byte
+//                               panel that is not hex (crNotHex); nothing
+//                               was copied or changed,
+//   OnFindAllDone(count), OnReplaceDone(count)  long work ended.
+//
+// Keys are the control's own in any host, taken before the host's
+// shortcuts as a line edit takes its keys: navigation (Shift extends the
+// selection), typed digits and characters, Ctrl+A/C/X/V (and the desktop's
+// other keys for them, such as Shift+Insert), Insert (InsertMode), and in
+// insert mode Delete (the selection or the byte under the cursor) and
+// Backspace (the selection or the byte before). Overwriting, Delete and
+// Backspace change nothing and go on to the host.
+//
+// Selection: the bytes from where it began (Shift+navigation, a drag,
+// Shift+click) to the cursor's, both included; a range, so SelectAll is
+// instant at any size. Painted in both panels in the palette's highlight
+// colours; any other cursor move drops it.
+//     editor->SetSelection(0x100, 16);            // bytes 0x100..0x10F
+//     connect(editor, &THexEditor::OnSelectionChange, this,
+//             [](QObject*, qint64 start, qint64 length) { /* ... */ });
+//
+// Clipboard: Copy puts the selection there as the hex pairs shown ("32 33
+// 34") from the byte panel, the characters from the character panel, and
+// always the bytes as application/octet-stream, which Paste prefers. Paste
+// reads hex text in the byte panel (pairs of digits; spaces, line breaks
+// and 0x allowed), the text's UTF-8 bytes in the character panel; it
+// overwrites from the selection or cursor (never past the end), or in
+// insert mode inserts there, in place of the selection. Cut copies and, in
+// insert mode, deletes. Above ClipboardLimit (64 MiB) nothing is copied or
+// pasted and OnClipboardRefused says so.
+//     editor->SetInsertMode(true);
+//     editor->SelectAll();
+//     editor->Copy();                             // or Cut(), Paste()
+//
+// One change log holds it all: each paste, cut, delete, block write and
+// replace is one undo step (InsertBytes, DeleteBytes, OverwriteBytes for a
+// host), typed inserts merge until the cursor moves. Undo and Redo clear
+// the dirty flag when they lead back to the bytes last loaded or saved
+// (AtSavePoint); they never set it.
 //
 // Large files, for a host: LoadFromFile opens any size at once. Data() is
 // the bytes as one block only for a document held in memory (a file up to
@@ -104,10 +153,13 @@
 #include "Changelog.h"
 #include "Hexdocument.h"
 
+class QKeyEvent;
+class QMimeData;
 class QTreeWidget;
 class QAction;
 class QIODevice;
 class TCanvas;
+class THexChangedBytes;
 struct THitList;
 struct THitRow;
 
@@ -133,6 +185,8 @@ class THexEditor : public QWidget
     Q_PROPERTY(unsigned ColorChange READ ColorChange WRITE SetColorChange)
     Q_PROPERTY(unsigned ColorAscii READ ColorAscii WRITE SetColorAscii)
     Q_PROPERTY(int PolkaDots READ PolkaDots WRITE SetPolkaDots)
+    Q_PROPERTY(bool InsertMode READ InsertMode WRITE SetInsertMode)
+    Q_PROPERTY(int UndoDepth READ UndoDepth WRITE SetUndoDepth)
 
 public:
     enum { DataBlockSize = 1024, TextSize = 1024, DotCount = 30 };
@@ -148,6 +202,10 @@ public:
         frCancelled = THexDocument::frCancelled,
         frBusy = THexDocument::frBusy
     };
+    // The most bytes a copy or paste moves through the clipboard.
+    static constexpr qint64 ClipboardLimit = qint64(64) << 20;
+    // OnClipboardRefused's reasons.
+    enum { crTooLarge = 1, crNotHex = 2 };
 
     explicit THexEditor(QWidget* parent = nullptr);
     ~THexEditor() override;
@@ -193,6 +251,10 @@ public:
     void SetColorAscii(unsigned value);
     int PolkaDots() const { return FPolkaDots; }
     void SetPolkaDots(int value);
+    bool InsertMode() const { return FInsertMode; }
+    void SetInsertMode(bool insert);
+    int UndoDepth() const { return FDocument->UndoDepth(); }
+    void SetUndoDepth(int depth) { FDocument->SetUndoDepth(depth); }
 
     // uic calls a custom widget's property setters by Qt's naming rule
     // (property "BytesPerLine" -> setBytesPerLine), so forms built in
@@ -216,6 +278,8 @@ public:
     void setColorChange(unsigned value) { SetColorChange(value); }
     void setColorAscii(unsigned value) { SetColorAscii(value); }
     void setPolkaDots(int value) { SetPolkaDots(value); }
+    void setInsertMode(bool value) { SetInsertMode(value); }
+    void setUndoDepth(int value) { SetUndoDepth(value); }
 
     // ---- read access for the host --------------------------------------
     THexDocument* Document() const { return FDocument.get(); }
@@ -255,10 +319,35 @@ public:
     void Undo();
     void Redo();
     void ChangeLogUpdate();
-    // Writes `bytes` over the data from `offset` on (never past the end),
-    // recorded in the change log, and marks the control dirty. Nothing
-    // happens while ReadOnly or Busy().
-    void OverwriteBytes(qint64 offset, const QByteArray& bytes);
+    // Whether undo and redo led back to the bytes last loaded or saved.
+    bool AtSavePoint() const { return FDocument->AtSavePoint(); }
+
+    // ---- selection -------------------------------------------------------
+    bool HasSelection() const { return FSelLength > 0; }
+    qint64 SelectionStart() const { return FSelStart; }
+    qint64 SelectionLength() const { return FSelLength; }
+    // Selects `length` bytes from `start`, cut to the data; the cursor
+    // stays. A length of 0 selects nothing.
+    void SetSelection(qint64 start, qint64 length);
+    void SelectAll();
+    void ClearSelection();
+
+    // ---- editing ranges, one undo step each --------------------------------
+    // Each marks the control dirty and repaints; false (nothing changed)
+    // when ReadOnly, busy, outside the data or out of memory.
+    bool InsertBytes(qint64 offset, const QByteArray& bytes);
+    bool DeleteBytes(qint64 offset, qint64 length);
+    // Writes `bytes` over the bytes from `offset`, never past the end.
+    bool OverwriteBytes(qint64 offset, const QByteArray& bytes);
+    // The keys' actions, for a host's menu: Copy, Cut and Paste as above;
+    // Delete as the Delete key in insert mode (the selection, or the byte
+    // under the cursor). False when nothing was done.
+    bool Copy();
+    bool Cut();
+    bool Paste();
+    bool Delete();
+    // Pastes from `data` as Paste does from the clipboard (drops, tests).
+    bool PasteData(const QMimeData* data);
 
     // ---- long work -------------------------------------------------------
     // SaveToFile in slices; OnSaveDone gives the result. False when other
@@ -270,7 +359,8 @@ public:
     void CancelWork();
 
     // ---- input and cursor ----------------------------------------------
-    // Navigation keys use Qt's key codes; the modifiers are ignored.
+    // Navigation keys use Qt's key codes; Shift extends the selection, other
+    // modifiers are ignored.
     void KeyDown(int& key, Qt::KeyboardModifiers shift);
     // Character codes 32..127 are typed; all others are ignored.
     void KeyPress(char& ch);
@@ -310,6 +400,32 @@ public:
     enum { FindCancelled = THexDocument::FindCancelled };
     bool StartFindFirst(const char* text, int mode, int flags);
     bool StartFindNext();
+    // Backwards: FindLast sets up the search as FindFirst does and returns
+    // the last match (before the cursor with sfFromCursor), FindPrevious the
+    // one before the last found; -1 when none (the position then stays).
+    // The Start* calls run in slices and end with OnFindDone.
+    qint64 FindLast(const char* text, int mode, int flags);
+    qint64 FindPrevious();
+    bool StartFindLast(const char* text, int mode, int flags);
+    bool StartFindPrevious();
+    // Every match from the start, each after the end of the one before: the
+    // count; the first THexDocument::MaxMatches are shaded until the bytes
+    // change or ClearMatches. StartFindAll ends with OnFindAllDone.
+    qint64 FindAll(const char* text, int mode, int flags);
+    bool StartFindAll(const char* text, int mode, int flags);
+    qint64 MatchCount() const { return FDocument->MatchCount(); }
+    void ClearMatches();
+    // Replacing: the replacement is read as the search text is; overwriting
+    // it must be as long as the pattern, inserting any length. ReplaceMatch
+    // replaces the match found last (false when the search stands on none)
+    // and FindNext goes on after it. ReplaceAll replaces what FindAll finds,
+    // as one undo step: the count, ReplaceRefused (another length while
+    // overwriting) or THexDocument::TooManyMatches. StartReplaceAll runs in
+    // slices and ends with OnReplaceDone.
+    enum { ReplaceRefused = -4 };
+    bool ReplaceMatch(const char* replacement);
+    qint64 ReplaceAll(const char* text, int mode, int flags, const char* replacement);
+    bool StartReplaceAll(const char* text, int mode, int flags, const char* replacement);
     // ---- change-log presentation ------------------------------------------
     // The undo or redo history as rows of a QTreeWidget, and the Undo and
     // Redo menu items enabled and captioned after the next step of each.
@@ -334,6 +450,11 @@ signals:
     void OnProgress(QObject* sender, qint64 done, qint64 total);
     void OnFindDone(QObject* sender, qint64 offset);
     void OnSaveDone(QObject* sender, int result);
+    void OnSelectionChange(QObject* sender, qint64 start, qint64 length);
+    void OnInsertModeChange(QObject* sender, bool insert);
+    void OnClipboardRefused(QObject* sender, int reason, qint64 length);
+    void OnFindAllDone(QObject* sender, qint64 count);
+    void OnReplaceDone(QObject* sender, qint64 count);
 
 protected:
     // ---- Qt event plumbing ---------------------------------------------
@@ -341,11 +462,16 @@ protected:
     void paintEvent(QPaintEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    // The editing action a key press stands for (Ctrl+C, Insert...).
+    enum { ekNone, ekSelectAll, ekCopy, ekCut, ekPaste, ekInsertMode, ekDelete, ekBackspace };
+    int EditingKey(const QKeyEvent& e) const;
 
     // Read one block of a file read whole, and write one block a save writes
-    // from memory (bytes the kernel copies or the file system shares do not
-    // pass here); return the bytes moved, 0 at the end, or -1. Override them
-    // to watch or limit file traffic.
+    // from memory (not the bytes the kernel copies or the file system
+    // shares): the bytes moved, 0 at the end, or -1. Override them to watch
+    // or limit file traffic.
     virtual qint64 ReadBlock(QIODevice& file, char* data, qint64 size);
     virtual qint64 WriteBlock(QIODevice& file, const char* data, qint64 size);
 
@@ -377,6 +503,11 @@ protected:
     void PaintByteCursor(int cellX, int rowY, int digit);
     void PaintCharCursor(int cellX, int rowY);
     void PaintCursor(int on);
+    // A selected or found cell of `count` bytes: its background (`width`
+    // from x0, and the `space` after when the cell at `next` is marked too)
+    // in the highlight colours, which its text takes. False: a plain cell.
+    bool PaintMark(qint64 offset, int count, qint64 next, int x0, int width, int space);
+    bool Marked(qint64 offset, int count) const;
     // Whether the cursor underline is shown at the current blink phase.
     bool CursorVisible() const;
     void PaintHorizBar(int height);
@@ -394,6 +525,32 @@ protected:
     void Redraw();
     // The pattern the search state looks for; false when there is none.
     bool SearchPattern(QByteArray* pattern) const;
+    // Sets the search state as FindFirst does, without searching.
+    void KeepSearch(const char* text, int mode, int flags);
+    // Replacement text read as the search text is.
+    QByteArray ReplacementBytes(const char* text) const;
+    bool SearchFolds() const;
+
+    // ---- cursor, selection and editing (Hexselect.cpp) --------------------
+    // MoveCursor, maybe keeping the selection, maybe not sealing the log
+    // (after a typed insert, which the next one extends).
+    void MoveCursorTo(qint64 offset, bool seal, bool keepSelection);
+    // Moves the cursor and selects from the anchor (or the cursor) to it.
+    void ExtendSelection(qint64 offset);
+    void SetSelectionRange(qint64 start, qint64 length, qint64 anchor);
+    bool IsSelected(qint64 offset) const { return offset >= FSelStart && offset - FSelStart < FSelLength; }
+    bool IsMatch(qint64 offset) const;
+    // The document's size changed: follows it without leaving the view.
+    void FollowDocumentSize();
+    // Whether the bytes may be changed now (not ReadOnly, busy or read-only).
+    bool CanEdit() const;
+    // After a range change at `offset`: size, dirty flag, cursor, repaint.
+    void RangeChanged(qint64 cursor);
+    void ProcessInsertInput(char ch);
+    void DeleteKey(bool backspace);
+    // The selection as clipboard data; null when none or too large.
+    QMimeData* SelectionData();
+    bool UndoRedo(bool redo);
 
     // ---- scrolling: rows onto the scroll bar's int range ------------------
     qint64 MaxRow() const;
@@ -424,6 +581,12 @@ protected:
     qint64 FCursorOffset = 5;
     int FDigit = 0, FBlinkPhase = 0;
     int FCursorX = -1, FCursorY = -1, FCursorWidth = 0;
+    int FCursorHeight = 2; // the underline's; a row for the insert bar
+    bool FInsertMode = false;
+    // Selection: FSelLength bytes from FSelStart; extended from FSelAnchor.
+    qint64 FSelStart = 0, FSelLength = 0, FSelAnchor = -1;
+    bool FDragging = false, FFindingBackward = false, FReplacing = false;
+    enum { RowTop = 10 }; // y of the first row (Hexpaint.cpp)
     qint64 FFirstVisible = 0, FLastVisible = 0;
     int FVisibleRows = 0;
     // Past 2^30 rows the scroll bar's value stands for a row in proportion;
@@ -442,12 +605,11 @@ protected:
     std::unique_ptr<THitList> FHitList;
     THitRow* FHitRow = nullptr;
     int FHitRowHeight = -1; // row height the hit list was filled with
-    // The undo stack's offsets, sorted again only when the log's revision
-    // moved, so a cell's colour costs a binary search instead of a scan of
-    // the whole stack and an unchanged log is not sorted on every paint.
-    long long FChangedOffsets[TChangeLog::Capacity] = {};
-    int FChangedCount = -1;        // -1: never sorted, ask the log
-    unsigned FChangedRevision = 0; // the log's revision FChangedOffsets holds
+    // The bytes the undo stack changed, worked out again only when the log's
+    // revision moved: a cell's colour costs a binary search, not a scan.
+    std::unique_ptr<THexChangedBytes> FChanged;
+    bool FChangedValid = false;    // false: never worked out, ask the log
+    unsigned FChangedRevision = 0; // the log's revision FChanged holds
     bool FPainting = false;
     int FDotPos[DotCount][2] = {};
     int FDotVel[DotCount][2] = {};

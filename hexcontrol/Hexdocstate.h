@@ -12,6 +12,33 @@
 #include <cstdlib>
 #include <vector>
 
+// Bytes a range change took out or put in: a copy for a document held in
+// memory, pieces of the file and the added bytes for one read from a file.
+// Pieces of the added bytes stay valid as long as the log holds them (the
+// added bytes are kept through a save while it does); pieces of the file
+// are turned into added bytes before a save replaces the file.
+struct THexSpan
+{
+    qint64 Length = 0;
+    QByteArray Bytes;
+    std::vector<THexPiece> Pieces; // each Start counted from the span's start
+};
+
+// One part of a range change: at Offset (in the document as it was before
+// the change), Old went and New came. Parts are in ascending order and do
+// not overlap.
+struct THexPart
+{
+    qint64 Offset = 0;
+    THexSpan Old;
+    THexSpan New;
+};
+
+struct TChangeData
+{
+    std::vector<THexPart> Parts;
+};
+
 // One piece of work of a save: `Length` bytes at `Dest` of the new file, from
 // memory, from the added bytes, or from the source file at `From`.
 struct THexSaveOp
@@ -45,6 +72,11 @@ struct THexDocument::TSave
     qint64 OldSize = 0;
     std::vector<std::pair<qint64, QByteArray>> Backup;
     int Failure = 0;     // the result a failed step gives
+    std::vector<unsigned char> Buffer; // bytes copied through memory
+    // Log entries whose old file bytes were kept in memory: the rest go once
+    // the file is replaced.
+    int KeepUndo = 0;
+    int KeepRedo = 0;
 };
 
 struct THexDocument::TState
@@ -68,9 +100,18 @@ struct THexDocument::TState
     QString Error;
 
     TChangeLog Log;
+    // The log's state when the bytes were last saved or loaded; none (~0)
+    // once they were replaced by others.
+    unsigned long long SavePoint = 0;
+    qint64 MemoryCapacity = 0;   // bytes allocated for Memory
+
+    // Find all: the matches (the first MaxMatches), their count, length.
+    std::vector<qint64> Matches;
+    qint64 MatchCount = 0;
+    int MatchLength = 0;
 
     // Long work.
-    enum { jNone, jFind, jSave };
+    enum { jNone, jFind, jSave, jFindAll };
     int Job = jNone;
     QTimer* Timer = nullptr;
     QByteArray FindPattern;
@@ -78,9 +119,26 @@ struct THexDocument::TState
     qint64 FindPos = 0;          // next candidate
     qint64 FindStart = 0;
     qint64 FindLast = -1;        // last candidate examined
+    bool FindBackward = false;   // candidates downwards from FindPos
+    // Find all / replace all: the matches found so far, and the bytes that
+    // replace them (when replacing).
+    std::vector<qint64> Found;
+    qint64 FoundCount = 0;
+    bool Replacing = false;
+    QByteArray Replacement;
+    int ReplaceKind = 0;
     std::unique_ptr<THexDocument::TSave> Save;
 
     ~TState() { std::free(Memory); }
+
+    bool LogHoldsRanges() const
+    {
+        for (const auto* stack : {&Log.UndoEntries, &Log.RedoEntries})
+            for (const TChangeEntry& e : *stack)
+                if (e.Data)
+                    return true;
+        return false;
+    }
 
     qint64 Size() const { return Source ? Pieces.Size() : MemorySize; }
 };

@@ -1,7 +1,8 @@
 // THexDocument: the contents (a block in memory, or a file read in pages
 // with the pieces of the changes over it), loading, reading and writing
-// bytes, the change log, the search, and the driver of long work. Saving is
-// in Hexsave.cpp.
+// bytes, byte and group changes with their undo and redo, and the driver of
+// long work. Range changes are in Hexedits.cpp, searching in Hexmatch.cpp,
+// saving in Hexsave.cpp.
 #include "Hexdocument.h"
 
 #include "Hexdocstate.h"
@@ -17,9 +18,8 @@
 
 namespace {
 
-// Candidates a search examines per window read from a file, and per step of
-// long work; a slice of long work runs steps for about this long.
-const qint64 kFindWindow = 1 << 20;
+// Bytes per step of long work; a slice of long work runs steps for about
+// this long.
 const qint64 kStepBytes = 16 << 20;
 const qint64 kSliceMs = 20;
 // A run of file bytes this many pages long is read straight from the file,
@@ -48,6 +48,7 @@ THexDocument::THexDocument(QObject* parent, qint64 pageSize)
 {
     D->PageSize = qMax<qint64>(pageSize, 1);
     D->Memory = NewBlock(0, nullptr);
+    D->MemoryCapacity = 1;
     D->Timer = new QTimer(this);
     D->Timer->setSingleShot(true);
     connect(D->Timer, &QTimer::timeout, this, &THexDocument::RunSlice);
@@ -206,6 +207,7 @@ bool THexDocument::SetMemory(qint64 size, const void* bytes)
     std::free(d.Memory);
     d.Memory = block;
     d.MemorySize = size;
+    d.MemoryCapacity = qMax<qint64>(size, 1);
     d.Source.reset();
     d.Pieces.Reset(0);
     d.ReadOnly = false;
@@ -213,6 +215,15 @@ bool THexDocument::SetMemory(qint64 size, const void* bytes)
     d.Stamp = THexFileStamp();
     d.Reported = 0;
     d.ReadFault = false;
+    d.Matches.clear();
+    d.MatchCount = 0;
+    // Range changes hold bytes of the contents just replaced; the byte and
+    // group changes of the log stay, as they always did.
+    if (d.LogHoldsRanges()) {
+        d.Log.Clear();
+        emit ChangeLogUpdated();
+    }
+    d.SavePoint = ~0ull; // new bytes, saved nowhere
     return true;
 }
 
@@ -261,6 +272,7 @@ int THexDocument::Load(const QString& path)
             std::free(d.Memory);
             d.Memory = block;
             d.MemorySize = opened.Size;
+            d.MemoryCapacity = qMax<qint64>(opened.Size, 1);
             d.Source.reset();
             d.Pieces.Reset(0);
             if (done < opened.Size)
@@ -273,6 +285,7 @@ int THexDocument::Load(const QString& path)
         std::free(d.Memory);
         d.Memory = nullptr;
         d.MemorySize = 0;
+        d.MemoryCapacity = 0;
         d.Source.reset(new THexFileSource(opened.Fd, opened.Size, d.PageSize, d.CacheSize));
         d.Pieces.Reset(opened.Size);
     }
@@ -283,7 +296,10 @@ int THexDocument::Load(const QString& path)
     d.Reported = 0;
     d.ReadFault = false;
     d.Error = result == frOk ? QString() : QStringLiteral("The file ended before all of it was read.");
+    d.Matches.clear();
+    d.MatchCount = 0;
     d.Log.Clear();
+    MarkSavePoint();
     emit ChangeLogUpdated();
     return result;
 }
@@ -293,6 +309,8 @@ int THexDocument::Load(const QString& path)
 
 void THexDocument::WriteRaw(qint64 offset, const unsigned char* bytes, qint64 length)
 {
+    D->Matches.clear();
+    D->MatchCount = 0;
     if (!D->Source)
         std::memcpy(D->Memory + offset, bytes, size_t(length));
     else
@@ -376,10 +394,18 @@ void THexDocument::ClearLog()
 
 bool THexDocument::Undo(TChangeEntry* applied)
 {
-    TChangeEntry entry;
-    if (Busy() || !D->Log.TakeUndo(entry))
+    const TChangeEntry* next = D->Log.Newest();
+    if (Busy() || !next)
         return false;
-    ApplyEntry(entry, false);
+    // A range change is applied before it moves between the stacks: when
+    // memory runs out, nothing has changed.
+    const bool range = TChangeLog::IsRange(next->Kind);
+    if (range && !ApplyRange(*next, false))
+        return false;
+    TChangeEntry entry;
+    D->Log.TakeUndo(entry);
+    if (!range)
+        ApplyEntry(entry, false);
     D->Log.Seal();
     if (applied)
         *applied = entry;
@@ -389,10 +415,16 @@ bool THexDocument::Undo(TChangeEntry* applied)
 
 bool THexDocument::Redo(TChangeEntry* applied)
 {
-    TChangeEntry entry;
-    if (Busy() || !D->Log.TakeRedo(entry))
+    TChangeLog& log = D->Log;
+    if (Busy() || log.RedoCount <= 0 || log.RedoEntries.empty())
         return false;
-    ApplyEntry(entry, true);
+    const bool range = TChangeLog::IsRange(log.RedoEntries.back().Kind);
+    if (range && !ApplyRange(log.RedoEntries.back(), true))
+        return false;
+    TChangeEntry entry;
+    log.TakeRedo(entry);
+    if (!range)
+        ApplyEntry(entry, true);
     D->Log.Seal();
     if (applied)
         *applied = entry;
@@ -401,73 +433,32 @@ bool THexDocument::Redo(TChangeEntry* applied)
 }
 
 // ---------------------------------------------------------------------------
-// Search
-
-qint64 THexDocument::Scan(qint64 start, qint64 lastCandidate, const unsigned char* pattern, int length,
-                          bool foldCase, qint64* lastExamined) const
-{
-    long long last = -1;
-    if (!D->Source) {
-        const long long found =
-            HexScanFind(D->Memory, lastCandidate + length, start, pattern, length, foldCase, &last);
-        *lastExamined = last;
-        return found;
-    }
-    if (length == 0) {
-        *lastExamined = start;
-        return start;
-    }
-    // Windows of the file, each overlapping the next by the pattern's length
-    // less one, so that a match across a boundary is seen once.
-    std::vector<unsigned char> window(size_t(qMin(kFindWindow, lastCandidate - start + 1) + length - 1));
-    for (qint64 pos = start; pos <= lastCandidate;) {
-        const qint64 candidates = qMin(kFindWindow, lastCandidate - pos + 1);
-        const qint64 bytes = candidates + length - 1;
-        ReadRange(pos, window.data(), bytes, true);
-        const long long found = HexScanFind(window.data(), bytes, 0, pattern, length, foldCase, &last);
-        if (found >= 0) {
-            *lastExamined = pos + found;
-            return pos + found;
-        }
-        pos += candidates;
-    }
-    *lastExamined = lastCandidate;
-    return -1;
-}
-
-qint64 THexDocument::Find(qint64 start, const unsigned char* pattern, int length, bool foldCase,
-                          qint64* lastExamined) const
-{
-    start = qMax<qint64>(start, 0);
-    if (length < 0 || start > D->Size() - length)
-        return -1; // not a single candidate fits
-    qint64 last = -1;
-    const qint64 found = Scan(start, D->Size() - length, pattern, length, foldCase, &last);
-    if (lastExamined)
-        *lastExamined = last;
-    return found;
-}
-
-bool THexDocument::StartFind(qint64 start, const QByteArray& pattern, bool foldCase)
-{
-    if (Busy())
-        return false;
-    TState& d = *D;
-    d.FindPattern = pattern;
-    d.FindFold = foldCase;
-    d.FindStart = d.FindPos = qMax<qint64>(start, 0);
-    d.FindLast = -1;
-    d.Job = TState::jFind;
-    d.Timer->start(0);
-    return true;
-}
+// Long work
 
 void THexDocument::RunSlice()
 {
     TState& d = *D;
     QElapsedTimer clock;
     clock.start();
-    if (d.Job == TState::jFind) {
+    if (d.Job == TState::jFind && d.FindBackward) {
+        const auto* pattern = reinterpret_cast<const unsigned char*>(d.FindPattern.constData());
+        const int n = int(d.FindPattern.size());
+        qint64 found = -1;
+        while (found < 0 && d.FindPos >= 0 && clock.elapsed() < kSliceMs) {
+            const qint64 stepFirst = qMax<qint64>(0, d.FindPos - kStepBytes + 1);
+            found = ScanBackward(stepFirst, d.FindPos, pattern, n, d.FindFold);
+            d.FindLast = found >= 0 ? found : stepFirst;
+            d.FindPos = stepFirst - 1;
+        }
+        if (found >= 0 || d.FindPos < 0) {
+            EndWork();
+            emit FindFinished(found, d.FindLast);
+            return;
+        }
+        emit Progress(d.FindStart - d.FindPos, d.FindStart + 1);
+        if (d.Job == TState::jFind)
+            d.Timer->start(0);
+    } else if (d.Job == TState::jFind) {
         const auto* pattern = reinterpret_cast<const unsigned char*>(d.FindPattern.constData());
         const int n = int(d.FindPattern.size());
         const qint64 lastFit = d.Size() - n;
@@ -502,6 +493,24 @@ void THexDocument::RunSlice()
         emit Progress(d.Save->Done, d.Save->Total);
         if (d.Job == TState::jSave)
             d.Timer->start(0);
+    } else if (d.Job == TState::jFindAll) {
+        const qint64 lastFit = d.Size() - d.FindPattern.size();
+        auto finished = [&] { return d.FindPos > lastFit || (d.Replacing && d.FoundCount > MaxMatches); };
+        while (!finished() && clock.elapsed() < kSliceMs)
+            FindAllStep(kStepBytes);
+        if (finished()) {
+            EndWork();
+            const bool replacing = d.Replacing;
+            const qint64 count = FinishFindAll();
+            if (replacing)
+                emit ReplaceFinished(count);
+            else
+                emit FindAllFinished(count);
+            return;
+        }
+        emit Progress(d.FindPos - d.FindStart, lastFit + 1 - d.FindStart);
+        if (d.Job == TState::jFindAll)
+            d.Timer->start(0);
     }
 }
 
@@ -519,10 +528,22 @@ void THexDocument::Cancel()
     if (job == TState::jSave)
         AbortSave();
     EndWork();
-    if (job == TState::jFind)
+    if (job == TState::jFind) {
         emit FindFinished(FindCancelled, D->FindLast);
-    else
+    } else if (job == TState::jFindAll) {
+        // Find all keeps what it found; replace all replaces nothing.
+        const bool replacing = D->Replacing;
+        if (!replacing)
+            FinishFindAll();
+        D->Found.clear();
+        D->Replacing = false;
+        if (replacing)
+            emit ReplaceFinished(FindCancelled);
+        else
+            emit FindAllFinished(FindCancelled);
+    } else {
         emit SaveFinished(frCancelled);
+    }
 }
 
 // ---------------------------------------------------------------------------

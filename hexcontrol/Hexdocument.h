@@ -19,8 +19,19 @@
 // Changes
 //   Written bytes are kept beside the file, never copied into it until a
 //   save: memory grows with what was written, not with the file. Recorded
-//   changes (SetByte, SetWord) go into the change log; Undo and Redo take
-//   them back and apply them again; Write changes bytes without a record.
+//   changes (SetByte, SetWord, and the range changes Insert, Remove,
+//   Replace, OverwriteBytes, ReplaceAll) go into the change log; Undo and
+//   Redo take them back and apply them again, each range change as one
+//   step; Write changes bytes without a record. Inserting or deleting in a
+//   file read in pages costs the same anywhere in it, at any size: only the
+//   table of pieces over the file changes. A document held in memory
+//   inserts and deletes in its block.
+//
+//   The log remembers the state last saved or loaded (AtSavePoint), so a
+//   host can tell when undo has led back to the bytes on disk. Undo reaches
+//   back across a save: the saved file replaces the one read from, so the
+//   old bytes that deleted ranges held are kept in memory, up to
+//   KeepAcrossSave; older steps that need more are given up at the save.
 //
 // Saving
 //   Save writes a new file beside the target and renames it over the
@@ -56,10 +67,13 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 #include "Changelog.h"
 
 class QIODevice;
+struct THexPart;
+struct THexSpan;
 
 class THexDocument : public QObject
 {
@@ -78,8 +92,13 @@ public:
     // What CheckSource found, as bits.
     enum { scModified = 1, scReplaced = 2, scShortened = 4 };
     // FindFinished's offset when nothing was found, or the search was
-    // cancelled.
-    enum { NotFound = -1, FindCancelled = -2 };
+    // cancelled; ReplaceFinished's count when there were more matches than
+    // a replace-all takes.
+    enum { NotFound = -1, FindCancelled = -2, TooManyMatches = -3 };
+    // Matches FindAll keeps (and ReplaceAll replaces) at most.
+    static constexpr qint64 MaxMatches = qint64(1) << 22;
+    // Old file bytes the log keeps through a save, at most.
+    static constexpr qint64 KeepAcrossSave = qint64(64) << 20;
 
     static constexpr qint64 DefaultPageSize = qint64(64) * 1024;
     static constexpr qint64 DefaultCacheSize = qint64(4) * 1024 * 1024;
@@ -148,6 +167,41 @@ public:
     bool Undo(TChangeEntry* applied = nullptr);
     bool Redo(TChangeEntry* applied = nullptr);
 
+    // ---- inserting, deleting, replacing -----------------------------------
+    // Each records one step of the given kind (TChangeLog::ck*). False, with
+    // nothing changed, for a range outside the document, a change of no
+    // bytes, while busy or read-only, or when memory runs out. `offset` may
+    // be Size(): bytes inserted there are appended.
+    //
+    // Puts `length` bytes in at `offset`. A ckInsert that starts where the
+    // bytes of the newest step, an unsealed ckInsert, end extends that step
+    // (typing), until Seal.
+    bool Insert(qint64 offset, const void* bytes, qint64 length, int kind = TChangeLog::ckInsert);
+    bool Remove(qint64 offset, qint64 length, int kind = TChangeLog::ckDelete);
+    // The `oldLength` bytes at `offset` replaced by `length` bytes.
+    bool Replace(qint64 offset, qint64 oldLength, const void* bytes, qint64 length,
+                 int kind = TChangeLog::ckReplace);
+    // Writes `bytes` over the bytes from `offset`, never past the end (what
+    // does not fit is left out): one step; false when no byte is written.
+    bool OverwriteBytes(qint64 offset, const QByteArray& bytes, int kind = TChangeLog::ckOverwrite);
+    // Writes over bytes that the newest step, an unsealed ckInsert, put in
+    // (the second digit typed into an inserted byte), inside that step;
+    // false when the range is not such bytes.
+    bool AmendInsert(qint64 offset, const void* bytes, qint64 length);
+    // Up to `max` of the first bytes a range step took out (or put in, with
+    // `newSide`), to show the step.
+    QByteArray StepBytes(const TChangeEntry& entry, bool newSide, qint64 max) const;
+    // The depth of the undo and redo stacks (TChangeLog::SetDepth): 1024
+    // by default, 0 for no limit but memory.
+    void SetUndoDepth(int depth);
+    int UndoDepth() const;
+    // Takes the bytes as they are now for the saved ones (Load and Save do).
+    void MarkSavePoint();
+    // Whether the bytes are those last saved or loaded, as far as the log
+    // tells: false after a recorded change, true again once undo or redo
+    // led back. Unrecorded writes (Write) are not seen.
+    bool AtSavePoint() const;
+
     // ---- saving ----------------------------------------------------------
     // Saves the first `length` bytes (all when negative) to `path`.
     int Save(const QString& path, qint64 length = -1);
@@ -163,8 +217,32 @@ public:
     // last that fits) and is left alone when none fits.
     qint64 Find(qint64 start, const unsigned char* pattern, int length, bool foldCase,
                 qint64* lastExamined = nullptr) const;
-    // The same in slices; FindFinished gives the result.
-    bool StartFind(qint64 start, const QByteArray& pattern, bool foldCase);
+    // The last offset at or before `start` where the pattern stands (start
+    // is first brought down to the last candidate that fits), or -1;
+    // `lastExamined` as Find gives it, the lowest candidate after a failure.
+    qint64 FindBackward(qint64 start, const unsigned char* pattern, int length, bool foldCase,
+                        qint64* lastExamined = nullptr) const;
+    // Find or FindBackward in slices; FindFinished gives the result.
+    bool StartFind(qint64 start, const QByteArray& pattern, bool foldCase, bool backward = false);
+    // Every match from the start, each after the end of the one before (so
+    // they do not overlap), counted; the first MaxMatches offsets are kept
+    // in Matches() until the bytes change or ClearMatches. An empty pattern
+    // matches nothing.
+    qint64 FindAll(const QByteArray& pattern, bool foldCase);
+    // The same in slices; FindAllFinished gives the count (FindCancelled:
+    // the matches kept are those found so far).
+    bool StartFindAll(const QByteArray& pattern, bool foldCase);
+    const std::vector<qint64>& Matches() const;
+    qint64 MatchCount() const;
+    int MatchLength() const;
+    void ClearMatches();
+    // Replaces every match FindAll would find by `replacement`, as one step
+    // of kind ckReplaceAll; returns how many, or TooManyMatches (nothing
+    // replaced).
+    qint64 ReplaceAll(const QByteArray& pattern, bool foldCase, const QByteArray& replacement);
+    // The same in slices; ReplaceFinished gives the count, FindCancelled
+    // when cancelled (nothing replaced).
+    bool StartReplaceAll(const QByteArray& pattern, bool foldCase, const QByteArray& replacement);
 
     // ---- long work -------------------------------------------------------
     bool Busy() const;
@@ -184,6 +262,8 @@ signals:
     // offset: the match, NotFound or FindCancelled; lastExamined: the last
     // candidate looked at, -1 when none fitted.
     void FindFinished(qint64 offset, qint64 lastExamined);
+    void FindAllFinished(qint64 count);
+    void ReplaceFinished(qint64 count);
     void SaveFinished(int result);
 
 protected:
@@ -201,8 +281,22 @@ private:
     // Candidates start..lastCandidate, which must fit the pattern.
     qint64 Scan(qint64 start, qint64 lastCandidate, const unsigned char* pattern, int length, bool foldCase,
                 qint64* lastExamined) const;
+    // The last match among candidates first..last (Hexmatch.cpp).
+    qint64 ScanBackward(qint64 first, qint64 last, const unsigned char* pattern, int length, bool foldCase) const;
     void WriteRaw(qint64 offset, const unsigned char* bytes, qint64 length);
     void ApplyEntry(const TChangeEntry& entry, bool redo);
+    // Range changes (Hexedits.cpp).
+    bool CanChange() const;
+    struct TEdit;
+    bool Splice(const std::vector<TEdit>& edits, std::vector<THexSpan>* removed);
+    bool ApplyRange(const TChangeEntry& entry, bool redo);
+    bool RecordParts(std::vector<THexPart> parts, int kind);
+    void FindAllStep(qint64 budget);
+    qint64 FinishFindAll();
+    // Before a save replaces the file: turns the log's pieces of the file
+    // into added bytes, newest first, up to KeepAcrossSave; gives how many
+    // undo and redo entries that keeps.
+    void KeepLogThroughSave(int* undo, int* redo);
     void NoteReadFault() const;
     void RunSlice();
     void EndWork();

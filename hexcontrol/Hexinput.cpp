@@ -104,27 +104,6 @@ bool GroupWriteChanges(const THexEditor& editor, qint64 start, int length, unsig
 // ---------------------------------------------------------------------------
 // Cursor and input
 
-void THexEditor::MoveCursor(qint64 offset)
-{
-    if (offset < 0)
-        offset = 0;
-    if (FDataSize > 0 && offset > FDataSize - 1)
-        offset = FDataSize - 1;
-    FDocument->Seal();
-    FBlinkPhase = 0;
-    FDigit = 0;
-    FCursorOffset = offset;
-    emit OnCursorChange(this, offset);
-    if (FScrollBar) {
-        const int line = SafeDivisor(FBytesPerLine);
-        if (offset < FFirstVisible)
-            SetTopRow(offset / line);
-        else if (offset > FLastVisible)
-            SetTopRow(offset / line - FVisibleRows + 1);
-    }
-    Redraw();
-}
-
 void THexEditor::SetCursorPanel(int panel)
 {
     if (panel == FCursorPanel)
@@ -133,21 +112,28 @@ void THexEditor::SetCursorPanel(int panel)
     MoveCursor(FCursorOffset);
 }
 
-void THexEditor::KeyDown(int& key, Qt::KeyboardModifiers)
+void THexEditor::KeyDown(int& key, Qt::KeyboardModifiers shift)
 {
     const qint64 line = FBytesPerLine;
     const qint64 page = line * FVisibleRows;
+    qint64 to;
     switch (key) {
-    case Qt::Key_PageUp: MoveCursor(FCursorOffset - page); break;
-    case Qt::Key_PageDown: MoveCursor(FCursorOffset + page); break;
-    case Qt::Key_End: MoveCursor(FDataSize - 1); break;
-    case Qt::Key_Home: MoveCursor(0); break;
-    case Qt::Key_Left: MoveCursor(FCursorOffset - 1); break;
-    case Qt::Key_Up: MoveCursor(FCursorOffset - line); break;
-    case Qt::Key_Right: MoveCursor(FCursorOffset + 1); break;
-    case Qt::Key_Down: MoveCursor(FCursorOffset + line); break;
-    default: break;
+    case Qt::Key_PageUp: to = FCursorOffset - page; break;
+    case Qt::Key_PageDown: to = FCursorOffset + page; break;
+    // Inserting, End goes after the last byte, where typing appends.
+    case Qt::Key_End: to = FInsertMode ? FDataSize : FDataSize - 1; break;
+    case Qt::Key_Home: to = 0; break;
+    case Qt::Key_Left: to = FCursorOffset - 1; break;
+    case Qt::Key_Up: to = FCursorOffset - line; break;
+    case Qt::Key_Right: to = FCursorOffset + 1; break;
+    case Qt::Key_Down: to = FCursorOffset + line; break;
+    default: return;
     }
+    // Shift extends the selection; any other move drops it.
+    if (shift & Qt::ShiftModifier)
+        ExtendSelection(to);
+    else
+        MoveCursor(to);
 }
 
 void THexEditor::KeyPress(char& ch)
@@ -163,6 +149,11 @@ void THexEditor::ProcessInput(char ch)
     // one that long work is saving or searching.
     if (FReadOnly || FDocument->ReadOnly() || FDocument->Busy())
         return;
+    if (FInsertMode) {
+        ProcessInsertInput(ch);
+        Redraw();
+        return;
+    }
     if (FCursorPanel == 0) {
         ProcessBytesInput(ch);
     } else {
@@ -240,10 +231,20 @@ void THexEditor::ProcessCharInput(char ch)
     SetDirty(1);
 }
 
-void THexEditor::MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, int x, int y)
+void THexEditor::MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y)
 {
     if (const THitCell* cell = HitListFind(FHitList.get(), x, y)) {
-        MoveCursor(cell->Value);
+        if (button == Qt::LeftButton && (shift & Qt::ShiftModifier)) {
+            ExtendSelection(cell->Value);
+        } else if (button != Qt::LeftButton && IsSelected(cell->Value)) {
+            // Another button inside the selection keeps it, for a host's
+            // context menu.
+        } else {
+            MoveCursor(cell->Value);
+            ClearSelection();
+            // A drag selects from here.
+            FSelAnchor = qMin(FCursorOffset, qMax<qint64>(FDataSize - 1, 0));
+        }
         FCursorPanel = cell->Tag;
     }
     setFocus(Qt::MouseFocusReason);
@@ -382,7 +383,7 @@ bool THexEditor::event(QEvent* e)
         const auto* k = static_cast<QKeyEvent*>(e);
         const int code = TypedCode(k);
         const bool navigation = IsNavigationKey(k->key()) && !HasCommandModifier(k->modifiers());
-        if (navigation || (code >= 32 && code <= 127)) {
+        if (navigation || (code >= 32 && code <= 127) || EditingKey(*k) != ekNone) {
             e->accept();
             return true;
         }
@@ -390,8 +391,37 @@ bool THexEditor::event(QEvent* e)
     return QWidget::event(e);
 }
 
+int THexEditor::EditingKey(const QKeyEvent& e) const
+{
+    if (e.matches(QKeySequence::SelectAll))
+        return ekSelectAll;
+    if (e.matches(QKeySequence::Copy))
+        return ekCopy;
+    if (e.matches(QKeySequence::Cut))
+        return ekCut;
+    if (e.matches(QKeySequence::Paste))
+        return ekPaste;
+    const Qt::KeyboardModifiers mods = e.modifiers() & ~Qt::KeypadModifier;
+    if (e.key() == Qt::Key_Insert && mods == Qt::NoModifier)
+        return ekInsertMode;
+    // Overwriting, Delete and Backspace go on to the host as they always did.
+    if (FInsertMode && mods == Qt::NoModifier && (e.key() == Qt::Key_Delete || e.key() == Qt::Key_Backspace))
+        return e.key() == Qt::Key_Delete ? ekDelete : ekBackspace;
+    return ekNone;
+}
+
 void THexEditor::keyPressEvent(QKeyEvent* e)
 {
+    switch (EditingKey(*e)) {
+    case ekSelectAll: SelectAll(); e->accept(); return;
+    case ekCopy: Copy(); e->accept(); return;
+    case ekCut: Cut(); e->accept(); return;
+    case ekPaste: Paste(); e->accept(); return;
+    case ekInsertMode: SetInsertMode(!FInsertMode); e->accept(); return;
+    case ekDelete: DeleteKey(false); e->accept(); return;
+    case ekBackspace: DeleteKey(true); e->accept(); return;
+    default: break;
+    }
     int key = e->key();
     if (IsNavigationKey(key)) {
         KeyDown(key, e->modifiers());
@@ -414,5 +444,29 @@ void THexEditor::mousePressEvent(QMouseEvent* e)
 {
     const QPoint p = e->position().toPoint();
     MouseDown(e->button(), e->modifiers(), p.x(), p.y());
+    FDragging = e->button() == Qt::LeftButton;
+    e->accept();
+}
+
+void THexEditor::mouseMoveEvent(QMouseEvent* e)
+{
+    if (!FDragging || !(e->buttons() & Qt::LeftButton))
+        return;
+    const QPoint p = e->position().toPoint();
+    qint64 to = GetMouseOffset(p.x(), p.y());
+    // Above or below the rows, the selection goes on a row at a time (the
+    // view follows the cursor).
+    if (to < 0 && p.y() < RowTop)
+        to = qMax<qint64>(0, FCursorOffset - FBytesPerLine);
+    else if (to < 0 && p.y() >= RowTop + FVisibleRows * FRowHeight)
+        to = FCursorOffset + FBytesPerLine;
+    if (to >= 0 && to != FCursorOffset)
+        ExtendSelection(to);
+    e->accept();
+}
+
+void THexEditor::mouseReleaseEvent(QMouseEvent* e)
+{
+    FDragging = false;
     e->accept();
 }

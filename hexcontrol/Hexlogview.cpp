@@ -19,16 +19,53 @@ const int ListRows = 256;
 const char UndoName[] = "Undo";
 const char RedoName[] = "Redo";
 
-QTreeWidgetItem* NewLogItem(const TChangeEntry& entry)
+const char* KindName(int kind)
+{
+    switch (kind) {
+    case TChangeLog::ckByte: return "byte";
+    case TChangeLog::ckWord: return "word";
+    case TChangeLog::ckInsert: return "insert";
+    case TChangeLog::ckDelete: return "delete";
+    case TChangeLog::ckOverwrite: return "overwrite";
+    case TChangeLog::ckPaste: return "paste";
+    case TChangeLog::ckCut: return "cut";
+    case TChangeLog::ckReplace: return "replace";
+    case TChangeLog::ckReplaceAll: return "replace all";
+    default: return nullptr;
+    }
+}
+
+// Bytes a list row shows of a range step's side; more are counted.
+const int PreviewBytes = 4;
+
+QString Preview(const QByteArray& bytes, long long length)
+{
+    QString text;
+    for (char b : bytes) {
+        if (!text.isEmpty())
+            text += QLatin1Char(' ');
+        text += QStringLiteral("%1").arg(uchar(b), 2, 16, QLatin1Char('0')).toUpper();
+    }
+    if (length > bytes.size())
+        text += QStringLiteral(" ... (%1 bytes)").arg(length);
+    return text;
+}
+
+QTreeWidgetItem* NewLogItem(const TChangeEntry& entry, const THexDocument& doc)
 {
     char text[32];
     auto* item = new QTreeWidgetItem;
     std::snprintf(text, sizeof text, "%08llX", static_cast<unsigned long long>(entry.Offset));
     item->setText(0, QString::fromLatin1(text));
-    if (entry.Kind == TChangeLog::ckByte)
-        item->setText(1, QStringLiteral("byte"));
-    else if (entry.Kind == TChangeLog::ckWord)
-        item->setText(1, QStringLiteral("word"));
+    if (const char* name = KindName(entry.Kind))
+        item->setText(1, QString::fromLatin1(name));
+    if (TChangeLog::IsRange(entry.Kind)) {
+        // The first part; every part of a replace-all is alike.
+        const long long parts = entry.Parts > 0 ? entry.Parts : 1;
+        item->setText(2, Preview(doc.StepBytes(entry, false, PreviewBytes), entry.OldLength / parts));
+        item->setText(3, Preview(doc.StepBytes(entry, true, PreviewBytes), entry.NewLength / parts));
+        return item;
+    }
     std::snprintf(text, sizeof text, "%02X", entry.OldValue);
     item->setText(2, QString::fromLatin1(text));
     std::snprintf(text, sizeof text, "%02X", entry.NewValue);
@@ -38,7 +75,7 @@ QTreeWidgetItem* NewLogItem(const TChangeEntry& entry)
 
 // The newest ListRows entries, oldest first, the last row scrolled into
 // view; the view repaints once, at the end.
-void FillLogView(QTreeWidget* view, const TChangeEntry* entries, int count)
+void FillLogView(QTreeWidget* view, const std::deque<TChangeEntry>& entries, int count, const THexDocument& doc)
 {
     if (!view)
         return;
@@ -49,38 +86,43 @@ void FillLogView(QTreeWidget* view, const TChangeEntry* entries, int count)
     QList<QTreeWidgetItem*> items;
     items.reserve(count > first ? count - first : 0);
     for (int i = first; i < count; ++i)
-        items.append(NewLogItem(entries[i]));
+        items.append(NewLogItem(entries[size_t(i)], doc));
     view->addTopLevelItems(items);
     if (!items.isEmpty())
         view->scrollToItem(items.last(), QAbstractItemView::EnsureVisible);
     view->setUpdatesEnabled(updates);
 }
 
+// "1 byte", "3 bytes".
+void ByteCount(long long n, char* out, size_t size)
+{
+    std::snprintf(out, size, n == 1 ? "%lld byte" : "%lld bytes", n);
+}
 
 } // namespace
 
 void THexEditor::ChangeLogToListView(QTreeWidget* view)
 {
     const TChangeLog& log = FDocument->ChangeLog();
-    FillLogView(view, log.UndoEntries, log.UndoCount);
+    FillLogView(view, log.UndoEntries, log.UndoCount, *FDocument);
 }
 
 void THexEditor::RedoLogToListView(QTreeWidget* view)
 {
     const TChangeLog& log = FDocument->ChangeLog();
-    FillLogView(view, log.RedoEntries, log.RedoCount);
+    FillLogView(view, log.RedoEntries, log.RedoCount, *FDocument);
 }
 
 void THexEditor::ChangeLogToMenuItem(QAction* undoItem, QAction* redoItem)
 {
     // The newest entry of the stack as caption, or just the name, disabled,
     // when the stack is empty.
-    auto setAction = [this](QAction* item, const char* name, const TChangeEntry* entries, int count) {
+    auto setAction = [this](QAction* item, const char* name, const std::deque<TChangeEntry>& entries, int count) {
         if (!item)
             return;
         char caption[TextSize];
         if (count > 0)
-            FormatChangeEntry(&entries[count - 1], name, caption);
+            FormatChangeEntry(&entries[size_t(count - 1)], name, caption);
         item->setText(QString::fromLatin1(count > 0 ? caption : name));
         item->setEnabled(count > 0);
     };
@@ -95,6 +137,22 @@ void THexEditor::FormatChangeEntry(const TChangeEntry* entry, const char* name, 
     char oldText[TextSize] = "";
     char newText[TextSize] = "";
     FormatOffset(entry->Offset, offsetText);
+    if (TChangeLog::IsRange(entry->Kind)) {
+        // "Undo insert 00000010: 3 bytes", "Undo paste 00000010: 4 --> 16
+        // bytes", "Undo replace all 00000010: 12 matches".
+        char amount[96];
+        const long long o = entry->OldLength, n = entry->NewLength;
+        if (entry->Parts > 1)
+            std::snprintf(amount, sizeof amount, "%lld matches", entry->Parts);
+        else if (o == 0 || n == 0 || o == n)
+            ByteCount(o == 0 ? n : o, amount, sizeof amount);
+        else
+            std::snprintf(amount, sizeof amount, "%lld --> %lld bytes", o, n);
+        if (std::snprintf(out, TextSize, "%s %s %s: %s", name ? name : "", KindName(entry->Kind), offsetText,
+                          amount) < 0)
+            out[0] = '\0';
+        return;
+    }
     if (entry->Kind == TChangeLog::ckByte) {
         FormatByte(entry->OldValue, oldText);
         FormatByte(entry->NewValue, newText);

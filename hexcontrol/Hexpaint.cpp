@@ -5,6 +5,7 @@
 
 #include "Canvas.h"
 #include "Glimrapanel.h"
+#include "Hexchanged.h"
 #include "Hittest.h"
 #include "Numbase.h"
 
@@ -31,6 +32,9 @@ const int kDotSize = 30;
 const TColor kDotColor = 0x80FFFF;
 const TColor kCursorColor = 0x000000;
 const int kMessageLines = 10;
+const int kBarCursorWidth = 2;
+// How much of the highlight colour a found (not selected) cell shows.
+const qreal kMatchShade = 0.4;
 
 QByteArray Text(const char* s)
 {
@@ -46,6 +50,18 @@ void RecordCell(THitRow* row, const QWidget& control, int x0, int x1, qint64 off
         HitRowAdd(row, x0, x1, offset, panel);
 }
 
+// Fills a rectangle in `color`, whatever the brush is.
+void Fill(TCanvas& canvas, int x, int y, int w, int h, TColor color)
+{
+    const TColor brush = canvas.BrushColor();
+    const TBrushStyle style = canvas.BrushStyle();
+    canvas.SetBrushColor(color);
+    canvas.SetBrushStyle(bsSolid);
+    canvas.FillRect(TRect{x, y, x + w, y + h});
+    canvas.SetBrushColor(brush);
+    canvas.SetBrushStyle(style);
+}
+
 } // namespace
 
 void THexEditor::paintEvent(QPaintEvent* e)
@@ -58,8 +74,9 @@ void THexEditor::paintEvent(QPaintEvent* e)
     // A blink asks for the cursor's strip alone. The underline covers that
     // strip wholly, on or off, so drawing it is all a full paint would have
     // changed there: the rows are not laid out and shaped again.
-    const QRect strip(FCursorX, FCursorY, FCursorWidth, 2);
-    if (FCursorX >= 0 && FPolkaDots <= 0 && !FMessage[0] && strip.contains(e->rect()))
+    // The insert bar covers part of a cell: its strip is painted whole.
+    const QRect strip(FCursorX, FCursorY, FCursorWidth, FCursorHeight);
+    if (FCursorX >= 0 && FPolkaDots <= 0 && !FMessage[0] && !FInsertMode && strip.contains(e->rect()))
         PaintCursor(CursorVisible() ? 1 : 0);
     else
         Paint();
@@ -139,21 +156,21 @@ void THexEditor::Paint()
 void THexEditor::SortChangedOffsets()
 {
     const TChangeLog& log = FDocument->ChangeLog();
-    if (FChangedCount >= 0 && FChangedRevision == log.Revision)
-        return; // still sorted from an earlier paint
-    for (int i = 0; i < log.UndoCount; ++i)
-        FChangedOffsets[i] = log.UndoEntries[i].Offset;
-    std::sort(FChangedOffsets, FChangedOffsets + log.UndoCount);
-    FChangedCount = log.UndoCount;
+    if (FChangedValid && FChangedRevision == log.Revision)
+        return; // still worked out from an earlier paint
+    if (!FChanged)
+        FChanged.reset(new THexChangedBytes);
+    FChanged->Build(log);
+    FChangedValid = true;
     FChangedRevision = log.Revision;
 }
 
 bool THexEditor::IsChanged(qint64 offset) const
 {
     const TChangeLog& log = FDocument->ChangeLog();
-    if (FChangedCount < 0 || FChangedRevision != log.Revision)
+    if (!FChangedValid || FChangedRevision != log.Revision)
         return log.FindOffset(offset) != nullptr;
-    return std::binary_search(FChangedOffsets, FChangedOffsets + FChangedCount, static_cast<long long>(offset));
+    return FChanged->Contains(offset);
 }
 
 unsigned char THexEditor::ViewByte(qint64 offset) const
@@ -176,6 +193,40 @@ unsigned THexEditor::SetCellColor(qint64 offset, int panel)
     return previous;
 }
 
+bool THexEditor::Marked(qint64 offset, int count) const
+{
+    if (offset >= FDataSize)
+        return false;
+    const qint64 end = qMin(offset + count, FDataSize);
+    if (HasSelection() && offset < FSelStart + FSelLength && end > FSelStart)
+        return true;
+    for (qint64 o = offset; o < end; ++o)
+        if (IsMatch(o))
+            return true;
+    return false;
+}
+
+bool THexEditor::PaintMark(qint64 offset, int count, qint64 next, int x0, int width, int space)
+{
+    if (!Marked(offset, count))
+        return false;
+    const QPalette& colours = palette();
+    const bool selected = HasSelection() && offset < FSelStart + FSelLength && offset + count > FSelStart;
+    QColor back = colours.color(QPalette::Highlight);
+    if (!selected) {
+        const QColor base = TColorToQColor(TColor(FColor));
+        back = QColor::fromRgbF(back.redF() * kMatchShade + base.redF() * (1 - kMatchShade),
+                                back.greenF() * kMatchShade + base.greenF() * (1 - kMatchShade),
+                                back.blueF() * kMatchShade + base.blueF() * (1 - kMatchShade));
+    }
+    const bool joined = next >= 0 && Marked(next, count);
+    Fill(*FCanvas, x0, FPaintY, width + (joined ? space : 0), FRowHeight, QColorToTColor(back));
+    FCanvas->SetBrushColor(QColorToTColor(back));
+    if (selected)
+        FCanvas->SetFontColor(QColorToTColor(colours.color(QPalette::HighlightedText)));
+    return true;
+}
+
 int THexEditor::PaintRow(qint64 offset)
 {
     FPaintX = 0;
@@ -191,12 +242,15 @@ int THexEditor::PaintRow(qint64 offset)
         const qint64 o = offset + i;
         const int x0 = FPaintX;
         const unsigned previous = SetCellColor(o, 1);
+        const TColor brush = FCanvas->BrushColor();
+        PaintMark(o, 1, -1, x0, FCellWidth, 0);
         if (o < FDataSize)
             PaintChar(ViewByte(o), FCellWidth);
         else
             PaintBlankChar();
         RecordCell(FHitRow, *this, x0, FPaintX - 1, o, 1);
         FCanvas->SetFontColor(TColor(previous));
+        FCanvas->SetBrushColor(brush);
         if (FCursorPanel == 1 && o == FCursorOffset)
             PaintCharCursor(x0, FPaintY);
     }
@@ -217,13 +271,17 @@ void THexEditor::PaintHexBytes(qint64 offset)
         const qint64 o = offset + i;
         const int x0 = FPaintX;
         const unsigned previous = SetCellColor(o, 0);
+        const TColor brush = FCanvas->BrushColor();
+        const bool spaced = (i + 1) % FBytesPerGroup == 0 && i + 1 < FBytesPerLine;
+        PaintMark(o, 1, spaced ? o + 1 : -1, x0, 2 * FCellWidth, FCellWidth);
         if (o < FDataSize)
             PaintByte(ViewByte(o));
         else
             PaintBlankByte();
         RecordCell(FHitRow, *this, x0, FPaintX - 1, o, 0);
         FCanvas->SetFontColor(TColor(previous));
-        if ((i + 1) % FBytesPerGroup == 0 && i + 1 < FBytesPerLine)
+        FCanvas->SetBrushColor(brush);
+        if (spaced)
             PaintSpace();
         if (FCursorPanel == 0 && o == FCursorOffset)
             PaintByteCursor(x0, FPaintY, FDigit);
@@ -241,6 +299,9 @@ void THexEditor::PaintDecimalBytes(qint64 offset)
         const qint64 o = offset + qint64(c) * FBytesPerGroup;
         const int x0 = FPaintX;
         const unsigned previous = SetCellColor(o, 0);
+        const TColor brush = FCanvas->BrushColor();
+        PaintMark(o, FBytesPerGroup, c + 1 < cells ? o + FBytesPerGroup : -1, x0, FCellDigits * FCellWidth,
+                  FCellWidth);
         if (o < FDataSize) {
             unsigned value = 0;
             for (int i = 0; i < FBytesPerGroup; ++i)
@@ -251,6 +312,7 @@ void THexEditor::PaintDecimalBytes(qint64 offset)
         }
         RecordCell(FHitRow, *this, x0, FPaintX - 1, o, 0);
         FCanvas->SetFontColor(TColor(previous));
+        FCanvas->SetBrushColor(brush);
         PaintSpace();
         if (FCursorPanel == 0 && o == FCursorOffset)
             PaintByteCursor(x0, FPaintY, FDigit);
@@ -437,17 +499,24 @@ bool THexEditor::CursorVisible() const
 
 void THexEditor::PaintByteCursor(int cellX, int rowY, int digit)
 {
-    FCursorX = cellX + digit * FCellWidth;
-    FCursorY = rowY + FRowHeight - 2;
-    FCursorWidth = FCellWidth;
-    PaintCursor(CursorVisible() ? 1 : 0);
+    PaintCharCursor(cellX + digit * FCellWidth, rowY);
 }
 
 void THexEditor::PaintCharCursor(int cellX, int rowY)
 {
-    FCursorX = cellX;
-    FCursorY = rowY + FRowHeight - 2;
-    FCursorWidth = FCellWidth;
+    if (FInsertMode) {
+        // A bar across the row, on the left edge of the digit or character
+        // (one pixel on each side of it).
+        FCursorX = qMax(cellX - 1, 0);
+        FCursorY = rowY;
+        FCursorWidth = kBarCursorWidth;
+        FCursorHeight = FRowHeight;
+    } else {
+        FCursorX = cellX;
+        FCursorY = rowY + FRowHeight - 2;
+        FCursorWidth = FCellWidth;
+        FCursorHeight = 2;
+    }
     PaintCursor(CursorVisible() ? 1 : 0);
 }
 
@@ -455,6 +524,12 @@ void THexEditor::PaintCursor(int on)
 {
     if (FCursorX < 0 || !FCanvas)
         return;
+    if (FInsertMode) {
+        // Off, the cell beneath is what a paint drew: nothing to draw.
+        if (on)
+            Fill(*FCanvas, FCursorX, FCursorY, FCursorWidth, FCursorHeight, kCursorColor);
+        return;
+    }
     const TColor pen = FCanvas->PenColor();
     FCanvas->SetPenColor(on ? kCursorColor : TColor(FColor));
     FCanvas->MoveTo(FCursorX, FCursorY);
@@ -475,7 +550,7 @@ void THexEditor::AnimateCursor()
     // Qt paints only inside a paint event: repaint the cursor's strip, whose
     // paint draws the underline on or off by the phase.
     if (FCursorX >= 0)
-        update(QRect(FCursorX, FCursorY, FCursorWidth, 2));
+        update(QRect(FCursorX, FCursorY, FCursorWidth, FCursorHeight));
 }
 
 // ---------------------------------------------------------------------------

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cstring>
 
-void THexPieces::Reset(qint64 size)
+void THexPieces::Reset(qint64 size, bool keepAdded)
 {
     FSize = qMax<qint64>(size, 0);
     FPieces.clear();
-    FAdded.clear();
-    FAdded.shrink_to_fit();
+    if (!keepAdded) {
+        FAdded.clear();
+        FAdded.shrink_to_fit();
+    }
     if (FSize > 0)
         FPieces.push_back(THexPiece{0, FSize, 0, false});
 }
@@ -71,4 +73,97 @@ void THexPieces::Overwrite(qint64 offset, const unsigned char* bytes, qint64 len
         }
     }
     MergeAround(first > 0 ? first - 1 : 0, end);
+}
+
+std::vector<THexPiece> THexPieces::AddBytes(const unsigned char* bytes, qint64 length)
+{
+    std::vector<THexPiece> pieces;
+    if (length > 0) {
+        pieces.push_back(THexPiece{0, length, qint64(FAdded.size()), true});
+        FAdded.insert(FAdded.end(), bytes, bytes + length);
+    }
+    return pieces;
+}
+
+void THexPieces::Splice(const std::vector<THexSplice>& edits, std::vector<std::vector<THexPiece>>* removed)
+{
+    std::vector<THexPiece> out;
+    size_t inserted = 0;
+    for (const THexSplice& e : edits)
+        inserted += e.Insert.size();
+    out.reserve(FPieces.size() + 2 * edits.size() + inserted);
+    if (removed)
+        removed->assign(edits.size(), {});
+
+    // The piece being consumed, trimmed from its front as edits cut it.
+    size_t k = 0;
+    THexPiece cur{};
+    bool have = false;
+    auto load = [&] {
+        have = k < FPieces.size();
+        if (have)
+            cur = FPieces[k++];
+    };
+    auto cutFront = [&](qint64 n) {
+        const THexPiece front{cur.Start, n, cur.From, cur.Added};
+        cur.Start += n;
+        cur.From += n;
+        cur.Length -= n;
+        return front;
+    };
+    qint64 delta = 0;
+    auto put = [&](THexPiece p) {
+        p.Start += delta;
+        out.push_back(p);
+    };
+    load();
+    for (size_t i = 0; i < edits.size(); ++i) {
+        const THexSplice& e = edits[i];
+        while (have && cur.Start + cur.Length <= e.Offset) {
+            put(cur);
+            load();
+        }
+        if (have && cur.Start < e.Offset)
+            put(cutFront(e.Offset - cur.Start));
+        const qint64 removeEnd = e.Offset + e.Remove;
+        while (have && cur.Start < removeEnd) {
+            THexPiece part;
+            if (cur.Start + cur.Length <= removeEnd) {
+                part = cur;
+                load();
+            } else {
+                part = cutFront(removeEnd - cur.Start);
+            }
+            if (removed) {
+                part.Start -= e.Offset;
+                (*removed)[i].push_back(part);
+            }
+        }
+        qint64 at = e.Offset + delta;
+        for (const THexPiece& p : e.Insert) {
+            out.push_back(THexPiece{at, p.Length, p.From, p.Added});
+            at += p.Length;
+        }
+        delta += (at - (e.Offset + delta)) - e.Remove;
+    }
+    while (have) {
+        put(cur);
+        load();
+    }
+    FSize += delta;
+
+    // Neighbours that continue each other become one piece.
+    size_t n = 0;
+    for (size_t j = 0; j < out.size(); ++j) {
+        if (n > 0) {
+            THexPiece& a = out[n - 1];
+            if (a.Added == out[j].Added && a.From + a.Length == out[j].From) {
+                a.Length += out[j].Length;
+                continue;
+            }
+        }
+        out[n++] = out[j];
+    }
+    out.resize(n);
+    FPieces.swap(out);
 }

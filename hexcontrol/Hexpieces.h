@@ -30,12 +30,23 @@ struct THexPiece
     bool Added;    // true: from the added bytes
 };
 
+// One edit of a splice: at Offset (in the document as it is before the
+// splice), Remove bytes go and the pieces of Insert (each Start counted from
+// the edit's offset, one after another) come in.
+struct THexSplice
+{
+    qint64 Offset;
+    qint64 Remove;
+    std::vector<THexPiece> Insert;
+};
+
 class THexPieces
 {
 public:
     // One piece of the file's first `size` bytes (none when size is 0), and
-    // no added bytes.
-    void Reset(qint64 size);
+    // no added bytes, unless `keepAdded`: bytes the change log still refers
+    // to stay where they are.
+    void Reset(qint64 size, bool keepAdded = false);
 
     qint64 Size() const { return FSize; }
     const std::vector<THexPiece>& Pieces() const { return FPieces; }
@@ -49,6 +60,18 @@ public:
 
     // Writes `length` bytes from `offset`; the range must lie inside.
     void Overwrite(qint64 offset, const unsigned char* bytes, qint64 length);
+
+    // Appends `length` bytes to the added bytes and returns them as pieces
+    // (one, Start 0; none for no bytes). They belong to no piece of the
+    // document until a splice puts them in.
+    std::vector<THexPiece> AddBytes(const unsigned char* bytes, qint64 length);
+    // Applies the edits, sorted by offset, not overlapping and inside the
+    // document, in one pass over the table; `removed` (when given) receives
+    // the pieces each edit took out, Start counted from its offset. Pieces
+    // that continue each other merge. Inserting pieces of the added bytes
+    // that the table holds already is the caller's to avoid: an overwrite
+    // writes added bytes where they are.
+    void Splice(const std::vector<THexSplice>& edits, std::vector<std::vector<THexPiece>>* removed = nullptr);
 
 private:
     // Makes a piece start at `offset` (splitting the one holding it) and

@@ -22,6 +22,7 @@ namespace {
 // Bytes handed to WriteBlock at a time, and copied by the kernel at a time.
 const qint64 kWriteBlock = 1 << 20;
 const qint64 kCopyBlock = 8 << 20;
+const qint64 kPageAlign = 4096;
 // The most bytes a save in place keeps to put back after a failure.
 const qint64 kBackupLimit = 64 << 20;
 
@@ -126,15 +127,22 @@ int THexDocument::PrepareSave(const QString& path, qint64 length)
 
     // The file read from must still hold every byte a piece takes from it.
     qint64 needed = 0;
+    bool shifted = false;
     if (d.Source) {
-        for (const THexPiece& piece : d.Pieces.Pieces())
-            if (!piece.Added && piece.Start < s.Length)
+        for (const THexPiece& piece : d.Pieces.Pieces()) {
+            if (!piece.Added && piece.Start < s.Length) {
                 needed = qMax(needed, piece.From + qMin(piece.Length, s.Length - piece.Start));
+                shifted = shifted || piece.From != piece.Start;
+            }
+        }
         if (HexFileSize(d.Source->Fd()) < needed) {
             d.Error = kSourceLost;
             return frSourceLost;
         }
     }
+    // The saved file takes the place of the one read from: what the log
+    // still needs of that one is read now, before anything is written.
+    KeepLogThroughSave(&s.KeepUndo, &s.KeepRedo);
 
     // The new file goes beside the target under a short name of its own, so
     // a target name at the length limit still has room for it.
@@ -156,8 +164,10 @@ int THexDocument::PrepareSave(const QString& path, qint64 length)
     bool cloned = false;
 #ifdef FICLONE
     // Where the file system shares blocks, the new file starts as the old
-    // one and only what differs is written.
-    if (d.Source && s.Length > 0 && ::ioctl(fd, FICLONE, d.Source->Fd()) == 0) {
+    // one and only what differs is written. Not once bytes were inserted or
+    // deleted before the end: the copy skips the holes of the file's moved
+    // bytes, and the clone would show the old bytes there instead of zeros.
+    if (d.Source && s.Length > 0 && !shifted && ::ioctl(fd, FICLONE, d.Source->Fd()) == 0) {
         if (HexFileSize(fd) < needed) {
             AbortSave();
             d.Error = kSourceLost;
@@ -302,7 +312,10 @@ int THexDocument::CopySource(qint64 from, qint64 to, qint64 length)
         // out through WriteBlock like every other written byte.
         loff_t src = data;
         loff_t dst = to + (data - from);
-        bool kernel = true;
+        // Bytes that moved by other than whole pages (an insert or delete
+        // before them) go faster through a buffer than through the
+        // kernel's page-by-page copy.
+        bool kernel = (to - from) % kPageAlign == 0;
         while (src < stop) {
             if (kernel) {
                 const ssize_t n = ::copy_file_range(in, &src, s.Fd, &dst, size_t(stop - src), 0);
@@ -319,8 +332,9 @@ int THexDocument::CopySource(qint64 from, qint64 to, qint64 length)
                 }
                 kernel = false;
             }
-            unsigned char buffer[64 * 1024];
-            const qint64 n = qMin<qint64>(stop - src, sizeof buffer);
+            s.Buffer.resize(size_t(kWriteBlock));
+            unsigned char* buffer = s.Buffer.data();
+            const qint64 n = qMin<qint64>(stop - src, kWriteBlock);
             if (HexPread(in, src, buffer, n) != n)
                 return frSourceLost;
             if (!WriteOut(dst, buffer, n))
@@ -405,15 +419,19 @@ int THexDocument::FinishSave()
         SyncFolder(s.Target);
     }
     // From now on the document reads from the file it saved.
+    const unsigned revision = d.Log.Revision;
     s.Out.close();
     const int fd = s.Fd;
     s.Fd = -1;
     const THexFileStamp stamp = HexStampOfFd(fd);
     if (d.Source) {
-        // The file read so far may be the version just replaced.
+        // The file read so far may be the version just replaced. The log's
+        // steps whose old bytes were not kept go with it; the added bytes
+        // stay while the log refers to them.
+        d.Log.Keep(s.KeepUndo, s.KeepRedo);
         HexCloseLater(d.Source->TakeFd());
         d.Source.reset(new THexFileSource(fd, s.Length, d.PageSize, d.CacheSize));
-        d.Pieces.Reset(s.Length);
+        d.Pieces.Reset(s.Length, d.LogHoldsRanges());
     } else {
         ::close(fd);
     }
@@ -424,6 +442,9 @@ int THexDocument::FinishSave()
     d.ReadFault = false;
     d.Error.clear();
     d.Save.reset();
+    MarkSavePoint();
+    if (d.Log.Revision != revision)
+        emit ChangeLogUpdated();
     return frOk;
 }
 

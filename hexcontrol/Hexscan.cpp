@@ -141,3 +141,42 @@ long long HexScanFind(const unsigned char* data, long long size, long long start
         *lastExamined = found >= 0 ? found : last;
     return found;
 }
+
+long long HexScanFindLast(const unsigned char* data, long long first, long long last,
+                          const unsigned char* pattern, int n, bool foldCase)
+{
+    if (first < 0)
+        first = 0;
+    if (n < 0 || last < first)
+        return -1;
+    if (n == 0)
+        return last;
+    const unsigned char c0 = pattern[0];
+    const unsigned char c1 = foldCase ? OtherCase(c0) : c0;
+    // Candidates are the places of the first byte (in either case), found
+    // from the end with memrchr; each case has its own run, and the nearer
+    // to the end is tried first.
+    auto before = [&](unsigned char ch, long long hi) -> long long {
+        if (hi < first)
+            return -1;
+        const void* hit = memrchr(data + first, ch, static_cast<size_t>(hi - first + 1));
+        return hit ? static_cast<const unsigned char*>(hit) - data : -1;
+    };
+    long long next0 = before(c0, last);
+    long long next1 = c1 != c0 ? before(c1, last) : -1;
+    while (next0 >= 0 || next1 >= 0) {
+        long long cand;
+        if (next0 > next1) {
+            cand = next0;
+            next0 = before(c0, cand - 1);
+        } else {
+            cand = next1;
+            next1 = before(c1, cand - 1);
+        }
+        const bool equal = foldCase ? EqualFolded(data + cand, pattern, n)
+                                    : std::memcmp(data + cand, pattern, static_cast<size_t>(n)) == 0;
+        if (equal)
+            return cand;
+    }
+    return -1;
+}

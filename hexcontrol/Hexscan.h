@@ -23,3 +23,9 @@ unsigned char HexScanFoldByte(unsigned char ch);
 long long HexScanFind(const unsigned char* data, long long size, long long start,
                       const unsigned char* pattern, int n, bool foldCase,
                       long long* lastExamined);
+
+// The last candidate among first..last (both inclusive, each leaving room
+// for the pattern in `data`) whose n bytes equal the pattern, or -1. An
+// empty pattern matches at `last`.
+long long HexScanFindLast(const unsigned char* data, long long first, long long last,
+                          const unsigned char* pattern, int n, bool foldCase);

@@ -19,6 +19,16 @@
 //   Idle/Full, Idle/Empty       ten cursor blinks (an idle second) of an
 //                               800 x 600 editor showing varied bytes, and
 //                               showing an empty buffer.
+//   Insert/Huge, Insert/Small   one byte inserted at offset 0 through the
+//                               editor and undone, in the 16 GiB file and in
+//                               the 1 KiB file.
+//   Paste/Insert, Paste/Memcpy  a paste of 1 MiB in insert mode at the start
+//                               of the 1 KiB file and a repaint of the
+//                               editor, and a memcpy of 1 MiB and the same
+//                               repaint (the paste is undone, untimed).
+//   Save/Insert                 saving the 4 GiB file after one byte
+//                               inserted at its start (every byte after it
+//                               moves), against Save/Cp. Wall clock.
 //
 // Resident memory is measured in child processes of this program: after
 // opening and painting each file, and after searching the 4 GiB file.
@@ -31,6 +41,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QMimeData>
 #include <QImage>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -225,6 +236,81 @@ void BM_Idle(benchmark::State& state, bool full)
     }
 }
 
+void BM_Insert(benchmark::State& state, const QString* path)
+{
+    THexEditor editor;
+    if (editor.LoadFromFile(QFile::encodeName(*path).constData()) != THexEditor::frOk)
+        state.SkipWithError("load failed");
+    const QByteArray byte("Z");
+    for (auto _ : state) {
+        if (!editor.InsertBytes(0, byte))
+            state.SkipWithError("insert failed");
+        editor.Undo();
+    }
+}
+
+// The editor both pastes into and repaints.
+struct TPasteEditor
+{
+    THexEditor Editor;
+    TPasteEditor()
+    {
+        Editor.resize(800, 600);
+        Editor.LoadFromFile(QFile::encodeName(Small).constData());
+        Editor.SetInsertMode(true);
+        Editor.SetCursorPanel(0);
+        Editor.MoveCursor(0);
+        Render(Editor);
+    }
+};
+
+QByteArray MiB()
+{
+    QByteArray bytes(1 << 20, 0);
+    QRandomGenerator(5).fillRange(reinterpret_cast<quint32*>(bytes.data()), bytes.size() / 4);
+    return bytes;
+}
+
+void BM_PasteInsert(benchmark::State& state)
+{
+    TPasteEditor paste;
+    QMimeData data;
+    data.setData(QStringLiteral("application/octet-stream"), MiB());
+    for (auto _ : state) {
+        if (!paste.Editor.PasteData(&data))
+            state.SkipWithError("paste failed");
+        Render(paste.Editor);
+        state.PauseTiming();
+        paste.Editor.Undo();
+        paste.Editor.MoveCursor(0);
+        state.ResumeTiming();
+    }
+}
+
+void BM_PasteMemcpy(benchmark::State& state)
+{
+    TPasteEditor paste;
+    const QByteArray from = MiB();
+    std::vector<char> to(size_t(from.size()));
+    for (auto _ : state) {
+        std::memcpy(to.data(), from.constData(), to.size());
+        benchmark::ClobberMemory();
+        Render(paste.Editor);
+    }
+}
+
+void BM_SaveInsert(benchmark::State& state)
+{
+    for (auto _ : state) {
+        THexDocument doc;
+        if (doc.Load(Saved) != THexDocument::frOk)
+            state.SkipWithError("load failed");
+        doc.Insert(0, "Z", 1);
+        if (doc.Save(Saved) != THexDocument::frOk)
+            state.SkipWithError("save failed");
+    }
+}
+
 void BM_Boundary(benchmark::State& state, bool memory)
 {
     const qint64 size = state.range(0);
@@ -322,6 +408,11 @@ int main(int argc, char** argv)
     benchmark::RegisterBenchmark("Save/Cp", BM_SaveCp)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
     benchmark::RegisterBenchmark("Idle/Full", BM_Idle, true)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("Idle/Empty", BM_Idle, false)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("Insert/Huge", BM_Insert, &Huge)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("Insert/Small", BM_Insert, &Small)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("Paste/Insert", BM_PasteInsert)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("Paste/Memcpy", BM_PasteMemcpy)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("Save/Insert", BM_SaveInsert)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
     if (qEnvironmentVariableIntValue("HEXDOC_BOUNDARY") == 1) {
         for (bool memory : {true, false})
             benchmark::RegisterBenchmark(memory ? "Boundary/Memory" : "Boundary/Paged", BM_Boundary, memory)

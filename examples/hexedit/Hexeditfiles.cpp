@@ -92,6 +92,8 @@ void THexEditWindow::WaitForWork(const QString& what)
     };
     const auto found = connect(FEditor, &THexEditor::OnFindDone, &loop, finish);
     const auto saved = connect(FEditor, &THexEditor::OnSaveDone, &loop, finish);
+    const auto all = connect(FEditor, &THexEditor::OnFindAllDone, &loop, finish);
+    const auto replaced = connect(FEditor, &THexEditor::OnReplaceDone, &loop, finish);
     QProgressDialog progress(what, tr("Cancel"), 0, 1000, this);
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(500);
@@ -116,6 +118,8 @@ void THexEditWindow::WaitForWork(const QString& what)
     FWorking = false;
     disconnect(found);
     disconnect(saved);
+    disconnect(all);
+    disconnect(replaced);
 }
 
 bool THexEditWindow::SaveFile()

@@ -90,8 +90,19 @@ THexEditWindow::THexEditWindow(QWidget* parent)
     ConnectEditor();
     // Tab goes through the window as it reads: the editor, the find bar, then
     // the change log.
-    QWidget* order[] = {FEditor, FFindMode, FFindText, FMatchCase, FFromCursor, findChild<QPushButton*>("FindNext"),
-                        FUndoList, FRedoList};
+    QWidget* order[] = {FEditor,
+                        FFindMode,
+                        FFindText,
+                        FMatchCase,
+                        FFromCursor,
+                        findChild<QPushButton*>("FindNext"),
+                        findChild<QPushButton*>("FindPrevious"),
+                        findChild<QPushButton*>("FindAll"),
+                        FReplaceText,
+                        findChild<QPushButton*>("Replace"),
+                        findChild<QPushButton*>("ReplaceAll"),
+                        FUndoList,
+                        FRedoList};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 
@@ -116,6 +127,7 @@ THexEditWindow::THexEditWindow(QWidget* parent)
     FEditor->SetNotLoaded();
     RefreshLog();
     UpdateFileActions();
+    UpdateEditActions();
     UpdateTitle();
     BuildTools();
     FEditor->setFocus();
@@ -151,14 +163,7 @@ void THexEditWindow::BuildMenus()
     FUndoAction->setShortcut(QKeySequence::Undo);
     FRedoAction = edit->addAction(QStringLiteral("Redo"), this, [this] { UndoOrRedo(true); });
     FRedoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
-    edit->addSeparator();
-    QAction* find = edit->addAction(tr("&Find..."), this, [this] {
-        FFindText->setFocus();
-        FFindText->selectAll();
-    });
-    find->setShortcut(QKeySequence::Find);
-    QAction* findNext = edit->addAction(tr("Find &Next"), this, [this] { FindFromBar(); });
-    findNext->setShortcut(QKeySequence::FindNext);
+    BuildEditActions(edit);
 
     QMenu* view = menuBar()->addMenu(tr("&View"));
     AddChoiceMenu(view, tr("Bytes per &line"),
@@ -178,6 +183,7 @@ void THexEditWindow::BuildMenus()
     readOnly->setChecked(FEditor->ReadOnly());
     connect(readOnly, &QAction::toggled, this, [this](bool on) {
         FEditor->SetReadOnly(on);
+        UpdateEditActions();
         statusBar()->showMessage(on ? tr("Read only: typing changes nothing") : tr("Editing enabled"), 3000);
     });
     QAction* dots = view->addAction(tr("Polka &dots"));
@@ -233,16 +239,22 @@ void THexEditWindow::BuildFindBar(QWidget* parent)
     row->addWidget(FMatchCase);
     FFromCursor = new QCheckBox(tr("From c&ursor"), bar);
     row->addWidget(FFromCursor);
-    auto* next = new QPushButton(tr("Find ne&xt"), bar);
+    auto* next = new QPushButton(tr("Ne&xt"), bar);
     next->setObjectName(QStringLiteral("FindNext"));
     row->addWidget(next);
-    FFindStatus = new QLabel(bar);
-    FFindStatus->setMinimumWidth(110);
-    row->addWidget(FFindStatus);
+    auto* previous = new QPushButton(tr("Pre&vious"), bar);
+    previous->setObjectName(QStringLiteral("FindPrevious"));
+    row->addWidget(previous);
+    auto* all = new QPushButton(tr("&All"), bar);
+    all->setObjectName(QStringLiteral("FindAll"));
+    row->addWidget(all);
     parent->layout()->addWidget(bar);
 
     connect(FFindText, &QLineEdit::returnPressed, this, [this] { FindFromBar(); });
     connect(next, &QPushButton::clicked, this, [this] { FindFromBar(); });
+    connect(previous, &QPushButton::clicked, this, [this] { FindPreviousFromBar(); });
+    connect(all, &QPushButton::clicked, this, [this] { FindAllFromBar(); });
+    BuildReplaceRow(parent);
 }
 
 void THexEditWindow::BuildLogPanel()
@@ -288,7 +300,11 @@ void THexEditWindow::BuildStatusBar()
     statusBar()->addWidget(FNameLabel, 1);
     FOffsetLabel = add(150);
     FValueLabel = add(110);
+    FSelectionLabel = add(0);
     FSizeLabel = add(130);
+    FModeLabel = add(0);
+    FModeLabel->setText(tr("OVR"));
+    FModeLabel->setToolTip(tr("Overwrite mode: typing writes over bytes (Insert switches)"));
     FDirtyLabel = add(70);
 }
 
@@ -310,6 +326,27 @@ void THexEditWindow::ConnectEditor()
         FNameLabel->setText(std::strcmp(name, "(null)") == 0 ? tr("No file open") : QFile::decodeName(name));
     });
     connect(FEditor, &THexEditor::OnChangeLogUpdate, this, [this] { RefreshLog(); });
+    connect(FEditor, &THexEditor::OnSelectionChange, this, [this](QObject*, qint64, qint64 length) {
+        FSelectionLabel->setText(length > 0 ? tr("Selected: %1 bytes").arg(length) : QString());
+        UpdateEditActions();
+    });
+    connect(FEditor, &THexEditor::OnInsertModeChange, this, [this](QObject*, bool insert) {
+        FModeLabel->setText(insert ? tr("INS") : tr("OVR"));
+        FModeLabel->setToolTip(insert ? tr("Insert mode: typing inserts bytes (Insert switches)")
+                                      : tr("Overwrite mode: typing writes over bytes (Insert switches)"));
+        FInsertModeAction->setChecked(insert);
+        UpdateEditActions();
+    });
+    connect(FEditor, &THexEditor::OnClipboardRefused, this, [this](QObject*, int reason, qint64 length) {
+        if (reason == THexEditor::crNotHex)
+            ShowMessage(tr("Paste"), tr("The clipboard holds text that is not hex bytes. In the byte panel, paste "
+                                        "hex digits such as 4f 6b or 0x4f 0x6b; paste text in the character panel."));
+        else
+            ShowMessage(tr("Clipboard"), tr("%1 bytes are more than the clipboard takes (%2 MiB). Nothing was "
+                                            "copied or pasted.")
+                                             .arg(length)
+                                             .arg(THexEditor::ClipboardLimit >> 20));
+    });
     connect(FEditor, &THexEditor::OnSourceChange, this, [this](QObject*, int changes) {
         statusBar()->showMessage((changes & THexDocument::scReplaced)
                                      ? tr("The file was replaced or removed on disk by another program")
@@ -321,14 +358,13 @@ void THexEditWindow::ConnectEditor()
 
 void THexEditWindow::UndoOrRedo(bool redo)
 {
-    const TChangeLog& log = FEditor->ChangeLog();
-    const int before = redo ? log.RedoCount : log.UndoCount;
     if (redo)
         FEditor->Redo();
     else
         FEditor->Undo();
-    // The buffer no longer matches what was saved or loaded.
-    if (before > 0 && !FFilePath.isEmpty())
+    // The editor clears the flag back at the bytes on disk; anywhere else
+    // (undone past a save, say) they differ from the file.
+    if (!FFilePath.isEmpty() && !FEditor->AtSavePoint())
         FEditor->SetDirty(1);
     RefreshCursorStatus();
 }

@@ -1,9 +1,11 @@
 #pragma once
 // The main window of the hexedit program: one THexEditor with its scroll
-// bar, a find bar, the change log in a side panel, a status bar fed by the
-// editor's events, File, Edit and View menus, Go to offset (Ctrl+G) and a
-// value inspector panel. Files of any size open at once (the editor reads
-// what it shows); a search or save that takes longer
+// bar, a find and replace bar, the change log in a side panel, a status bar
+// fed by the editor's events (offset, byte, selection, insert or overwrite
+// mode, size, modified), File, Edit and View menus (the Edit menu holds every
+// editing action with its shortcut), Go to offset (Ctrl+G) and a value
+// inspector panel. Files of any size open at once (the editor reads what it
+// shows); a search or save that takes longer
 // than half a second shows its progress with a Cancel button. The open file
 // is watched: before a save would overwrite what another program wrote to
 // it, the window asks, and offers to reload it instead.
@@ -52,6 +54,18 @@ public:
     // the running one on when nothing in the bar changed. Moves the cursor to
     // the match; returns its offset, -1, or THexEditor::FindCancelled.
     qint64 FindFromBar();
+    // The same backwards: the match before the last one found, or the last
+    // one (before the cursor with "From cursor") when the bar changed.
+    qint64 FindPreviousFromBar();
+    // Every match shaded; returns the count, or THexEditor::FindCancelled.
+    qint64 FindAllFromBar();
+    // Replaces the match found last with the replace text and finds the
+    // next one; without a match found, finds one first. True when a match
+    // was replaced.
+    bool ReplaceFromBar();
+    // Replaces every match; returns the count, THexEditor::ReplaceRefused
+    // (another length in overwrite mode), or THexEditor::FindCancelled.
+    qint64 ReplaceAllFromBar();
 
     // Sizes the window (and the panels beside the editor) to fit `available`,
     // a screen's available geometry, frame included; the constructor fits
@@ -66,6 +80,13 @@ public:
     QAction* UndoAction() const { return FUndoAction; }
     QAction* RedoAction() const { return FRedoAction; }
     QAction* SaveAction() const { return FSaveAction; }
+    QAction* CutAction() const { return FCutAction; }
+    QAction* CopyAction() const { return FCopyAction; }
+    QAction* PasteAction() const { return FPasteAction; }
+    QAction* DeleteAction() const { return FDeleteAction; }
+    QAction* InsertModeAction() const { return FInsertModeAction; }
+    QLineEdit* ReplaceText() const { return FReplaceText; }
+    QLabel* ModeLabel() const { return FModeLabel; }
     QTreeWidget* UndoList() const { return FUndoList; }
     QTreeWidget* RedoList() const { return FRedoList; }
     QComboBox* FindMode() const { return FFindMode; }
@@ -92,6 +113,15 @@ protected:
 
 private:
     void BuildMenus();
+    // The Edit menu's editing and find actions (Hexeditedit.cpp).
+    void BuildEditActions(QMenu* edit);
+    void BuildReplaceRow(QWidget* parent);
+    void UpdateEditActions();
+    // The search the bar asks for: text, mode, flags; and whether it is the
+    // one running (the bar unchanged since).
+    bool SameSearch(QByteArray* text, int* mode, int* flags);
+    // Moves to a match found, or says why there is none.
+    qint64 ShowFound(qint64 found);
     void BuildFindBar(QWidget* parent);
     void BuildLogPanel();
     void BuildStatusBar();
@@ -127,12 +157,19 @@ private:
     QAction* FCloseAction = nullptr;
     QAction* FUndoAction = nullptr;
     QAction* FRedoAction = nullptr;
+    QAction* FCutAction = nullptr;
+    QAction* FCopyAction = nullptr;
+    QAction* FPasteAction = nullptr;
+    QAction* FDeleteAction = nullptr;
+    QAction* FSelectAllAction = nullptr;
+    QAction* FInsertModeAction = nullptr;
 
     QComboBox* FFindMode = nullptr;
     QLineEdit* FFindText = nullptr;
     QCheckBox* FMatchCase = nullptr;
     QCheckBox* FFromCursor = nullptr;
     QLabel* FFindStatus = nullptr;
+    QLineEdit* FReplaceText = nullptr;
     QString FLastFindKey; // text, mode and flags of the running search
 
     QAction* FGotoAction = nullptr;
@@ -147,6 +184,8 @@ private:
     QLabel* FValueLabel = nullptr;
     QLabel* FSizeLabel = nullptr;
     QLabel* FDirtyLabel = nullptr;
+    QLabel* FSelectionLabel = nullptr;
+    QLabel* FModeLabel = nullptr;
     QLabel* FNameLabel = nullptr;
 
     QString FFilePath; // empty while no file is open

@@ -12,6 +12,7 @@ public:
     using THexEditor::THexEditor;
     using THexEditor::FCellDigits;
     using THexEditor::FCellWidth;
+    using THexEditor::FCursorHeight;
     using THexEditor::FCursorWidth;
     using THexEditor::FCursorX;
     using THexEditor::FCursorY;

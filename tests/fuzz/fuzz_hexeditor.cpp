@@ -1,13 +1,16 @@
 // The hex editor driven by a stream of operations decoded from the fuzzer's
-// bytes: navigation keys, typed characters, clicks, property changes within
-// the control's data model, undo, redo, searches, and loads and saves of
-// small files in a temporary folder, read whole or in tiny pages, and the
-// file cut short by "another program" while it is open.
+// bytes: navigation keys (with Shift, selecting), typed characters in either
+// mode, clicks, property changes within the control's data model, undo,
+// redo, searches, inserts, deletes, block writes, replace-all, pastes of
+// any clipboard content and cuts, and loads and saves of small files in a
+// temporary folder, read whole or in tiny pages, and the file cut short by
+// "another program" while it is open.
 //
 // After every operation that moves the cursor, the cursor is inside the
 // buffer; after every operation, the file name and message are terminated
 // within their 1024 bytes, both change-log stacks are within their capacity
-// and every logged change starts inside the buffer. A keystroke that changes
+// and, while no step changed the size, every logged change starts inside
+// the buffer; the selection lies inside the buffer. A keystroke that changes
 // no byte records nothing and leaves the dirty flag alone. Whenever the undo
 // stack is empty and nothing has fallen off it (and no group longer than the
 // four bytes a word entry holds was edited, and the file read from was not
@@ -24,6 +27,9 @@
 
 #include <QAction>
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QMimeData>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -100,10 +106,13 @@ qint64 ReferenceFind(const QByteArray& data, qint64 start, const QByteArray& pat
     return -1;
 }
 
-void CheckEntry(const TChangeEntry& entry, qint64 size)
+// `sized`: no step in the log changes the size, so every entry's offset is
+// an offset of the buffer as it is.
+void CheckEntry(const TChangeEntry& entry, qint64 size, bool sized)
 {
-    FUZZ_CHECK(entry.Kind == TChangeLog::ckByte || entry.Kind == TChangeLog::ckWord);
-    FUZZ_CHECK(entry.Offset >= 0 && entry.Offset < size);
+    FUZZ_CHECK(entry.Kind >= TChangeLog::ckByte && entry.Kind <= TChangeLog::ckReplaceAll);
+    FUZZ_CHECK(entry.Offset >= 0 && (!sized || entry.Offset < size));
+    FUZZ_CHECK(TChangeLog::IsRange(entry.Kind) == bool(entry.Data));
     if (entry.Kind == TChangeLog::ckByte)
         FUZZ_CHECK(entry.OldValue <= 0xFFu && entry.NewValue <= 0xFFu);
 }
@@ -156,15 +165,21 @@ public:
         FUZZ_CHECK(size >= 0);
         FUZZ_CHECK(cursor >= 0);
         if (cursorMoved)
-            FUZZ_CHECK(size == 0 || cursor < size);
+            FUZZ_CHECK(size == 0 || cursor < size || (FEditor.InsertMode() && cursor == size));
+        FUZZ_CHECK(FEditor.SelectionLength() >= 0 && FEditor.SelectionStart() >= 0
+                   && FEditor.SelectionStart() + FEditor.SelectionLength() <= size);
         FUZZ_CHECK(log.UndoCount >= 0 && log.UndoCount <= TChangeLog::Capacity);
         FUZZ_CHECK(log.RedoCount >= 0 && log.RedoCount <= TChangeLog::Capacity);
         // A change is only recorded where there is a byte to change (a group
         // change at a group that starts inside the buffer).
+        bool sized = true;
+        for (const auto* stack : {&log.UndoEntries, &log.RedoEntries})
+            for (const TChangeEntry& e : *stack)
+                sized = sized && (!e.Data || e.OldLength == e.NewLength);
         for (int i = 0; i < log.UndoCount; ++i)
-            CheckEntry(log.UndoEntries[i], size);
+            CheckEntry(log.UndoEntries[size_t(i)], size, sized);
         for (int i = 0; i < log.RedoCount; ++i)
-            CheckEntry(log.RedoEntries[i], size);
+            CheckEntry(log.RedoEntries[size_t(i)], size, sized);
 
         if (log.UndoCount == 0 && log.RedoCount == 0) {
             // A fresh log: whatever the buffer holds now is where undo leads.
@@ -177,7 +192,7 @@ public:
         // entry records how many bytes it covers.)
         if (FEditor.BytesPerGroup() > 4)
             FExact = false;
-        if (log.UndoCount == TChangeLog::Capacity)
+        if (log.UndoCount == TChangeLog::Capacity || (log.Depth() > 0 && log.UndoCount >= log.Depth()))
             FOverflowed = true;
         if (log.UndoCount == 0 && FExact && !FOverflowed)
             FUZZ_CHECK(Buffer(FEditor) == FBase);
@@ -258,14 +273,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     TModel model(editor);
 
     for (int ops = 0; !in.Empty() && ops < 400; ++ops) {
-        const int op = in.Byte() % 26;
+        const int op = in.Byte() % 32;
         // Navigation keys, SetCursorOffset and a successful load all end in
         // MoveCursor.
         const bool cursorMoved = op == 0 || op == 15 || op == 16;
         switch (op) {
         case 0: {
-            int key = NavigationKeys[in.Byte() % 8];
-            editor.KeyDown(key, Qt::NoModifier);
+            const unsigned char b = in.Byte();
+            int key = NavigationKeys[b % 8];
+            editor.KeyDown(key, (b & 0x80) ? Qt::ShiftModifier : Qt::NoModifier);
             break;
         }
         case 1: {
@@ -424,6 +440,63 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             }
             break;
         }
+        case 26: editor.SetInsertMode(in.Byte() & 1); break;
+        case 27: {
+            // Delete, Backspace, select all, copy, cut, as keys.
+            static const int keys[] = {Qt::Key_Delete, Qt::Key_Backspace, Qt::Key_A, Qt::Key_C, Qt::Key_X};
+            const unsigned char b = in.Byte();
+            const int key = keys[b % 5];
+            QKeyEvent press(QEvent::KeyPress, key, key >= Qt::Key_A ? Qt::ControlModifier : Qt::NoModifier);
+            QCoreApplication::sendEvent(&editor, &press);
+            break;
+        }
+        case 28: {
+            // Any clipboard content: text in either panel, or raw bytes.
+            const unsigned char how = in.Byte();
+            size_t n = 0;
+            const unsigned char* p = in.Bytes(64, &n);
+            QByteArray bytes(reinterpret_cast<const char*>(p), int(n));
+            if (how & 0x10)
+                bytes = bytes.repeated(1 + (how >> 5) * 40); // longer pastes now and then
+            QMimeData data;
+            if (how & 1)
+                data.setData(QStringLiteral("application/octet-stream"), bytes);
+            else
+                data.setText(QString::fromLatin1(bytes));
+            const qint64 size = editor.DataSize();
+            editor.PasteData(&data);
+            if (!editor.InsertMode())
+                FUZZ_CHECK(editor.DataSize() == size);
+            break;
+        }
+        case 29: {
+            const qint64 at = qint64(in.Word16() % 1200) - 50;
+            const qint64 length = qint64(in.Word16() % 300) - 20;
+            size_t n = 0;
+            const unsigned char* p = in.Bytes(40, &n);
+            const QByteArray bytes(reinterpret_cast<const char*>(p), int(n));
+            const qint64 size = editor.DataSize();
+            switch (in.Byte() % 4) {
+            case 0: editor.InsertBytes(at, bytes); break;
+            case 1: editor.DeleteBytes(at, length); break;
+            case 2:
+                editor.OverwriteBytes(at, bytes);
+                FUZZ_CHECK(editor.DataSize() == size); // never past the end
+                break;
+            default: editor.SetSelection(at, length); break;
+            }
+            break;
+        }
+        case 30: {
+            size_t n = 0;
+            const unsigned char* p = in.Bytes(6, &n);
+            const QByteArray pattern = QByteArray(reinterpret_cast<const char*>(p), int(n)).append('\0');
+            const QByteArray with = QByteArray(reinterpret_cast<const char*>(in.Bytes(6, &n)), int(n)).append('\0');
+            const qint64 count = editor.ReplaceAll(pattern.constData(), THexEditor::smHex, 0, with.constData());
+            FUZZ_CHECK(count >= THexEditor::ReplaceRefused);
+            break;
+        }
+        case 31: editor.SetUndoDepth(in.Byte() % 8 == 0 ? int(in.Byte() % 40) : TChangeLog::Capacity); break;
         }
         FUZZ_CHECK(strnlen(editor.FileName(), THexEditor::TextSize) < size_t(THexEditor::TextSize));
         FUZZ_CHECK(strnlen(editor.Message(), THexEditor::TextSize) < size_t(THexEditor::TextSize));

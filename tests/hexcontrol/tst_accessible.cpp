@@ -1,5 +1,6 @@
 // What screen readers get from the widget library: the hex editor's rows as
-// text with its cursor as the caret and its byte as the value, the mark-up label's plain text and links, and the contrast arithmetic.
+// text with its cursor as the caret, its selection as the text selection
+// and its byte as the value, the mark-up label's plain text and links, and the contrast arithmetic.
 #include "Contrast.h"
 #include "Controlsaccessible.h"
 #include "Hexaccessible.h"
@@ -163,6 +164,20 @@ private slots:
         QCOMPARE(int(editor->GetByte(7)), 0x41);
         QVERIFY(iface->state().readOnly);
 
+        // The selection, both ways, in the cursor's panel: bytes 2..20 run
+        // from the third cell of the first row to the fifth of the second.
+        QCOMPARE(text->selectionCount(), 0);
+        editor->SetSelection(2, 19);
+        QCOMPARE(text->selectionCount(), 1);
+        int from = -1, to = -1;
+        text->selection(0, &from, &to);
+        QCOMPARE(from, rows.PositionOf(2, 0));
+        QCOMPARE(to, rows.PositionOf(20, 0) + 2);
+        text->setSelection(0, rows.PositionOf(5, 1), rows.PositionOf(6, 1) + 1);
+        QCOMPARE(editor->SelectionStart(), 5);
+        QCOMPARE(editor->SelectionLength(), 2);
+        text->removeSelection(0);
+        QVERIFY(!editor->HasSelection());
     }
 
     void LabelPlainTextAndLinks_data()

@@ -11,6 +11,7 @@ private slots:
     void mergesOnlyUnsealedSameOffsetSameKind_data();
     void mergesOnlyUnsealedSameOffsetSameKind();
     void fullUndoStackDropsOldestBeforeMerging();
+    void depthAndStateIds();
 };
 
 void TestChangeLog::mergesOnlyUnsealedSameOffsetSameKind_data()
@@ -68,6 +69,39 @@ void TestChangeLog::fullUndoStackDropsOldestBeforeMerging()
     QCOMPARE(log.UndoCount, 1023);
     QCOMPARE(log.UndoEntries[1022].Offset, 1024);
     QCOMPARE(log.UndoEntries[1022].NewValue, 2u);
+}
+
+// A depth of 0 keeps everything; a smaller depth drops the oldest undo and
+// the farthest redo entries. A state keeps its identity when undo or redo
+// leads back to it, also once the entries under it were dropped.
+void TestChangeLog::depthAndStateIds()
+{
+    TChangeLog log;
+    log.SetDepth(0);
+    for (int i = 0; i < 3000; ++i)
+        log.AddChange(0, i, 0, 1);
+    QCOMPARE(log.UndoCount, 3000);
+    const unsigned long long edited = log.StateId();
+    TChangeEntry e;
+    for (int i = 0; i < 10; ++i)
+        QVERIFY(log.TakeUndo(e));
+    const unsigned long long undone = log.StateId();
+    QVERIFY(undone != edited);
+
+    log.SetDepth(5);
+    QCOMPARE(log.UndoCount, 5);
+    QCOMPARE(log.UndoEntries.front().Offset, 2985);
+    QCOMPARE(log.RedoCount, 5);
+    QCOMPARE(log.RedoEntries.back().Offset, 2990); // the next to redo stays
+    QCOMPARE(log.StateId(), undone);
+    while (log.TakeUndo(e))
+        ;
+    const unsigned long long bottom = log.StateId();
+    QCOMPARE(log.RedoCount, 5); // full: the undone entries were not taken
+    log.Clear();
+    QCOMPARE(log.StateId(), bottom); // the bytes did not change
+    log.AddChange(1, 7, 0, 1, 2);
+    QVERIFY(log.StateId() != bottom);
 }
 
 QTEST_APPLESS_MAIN(TestChangeLog)

@@ -1,7 +1,8 @@
 // THexDocument without a widget, and THexEditor over files past 4 GiB:
-// random edits against a plain std::vector, sparse files past the 32-bit
-// limits checked on disk, the file changing under the document, how a save
-// replaces a file, and long work in slices.
+// random edits (bytes, groups, inserts, deletes, pastes, cuts) with undo and
+// redo against a plain std::vector, sparse files past the 32-bit limits
+// checked on disk, saves after inserts and deletes, the file changing under
+// the document, how a save replaces a file, and long work in slices.
 #include "Hexdocument.h"
 #include "Hexprobe.h"
 #include "Testenv.h"
@@ -44,28 +45,93 @@ QByteArray Contents(const THexDocument& doc)
     return bytes;
 }
 
-// Writes a change-log entry's value over the reference as the document does.
-void Apply(TBytes& ref, const TChangeEntry& e, bool redo)
+// Writes a group's value over the reference as the document does.
+void ApplyWord(TBytes& ref, qint64 at, int length, unsigned value)
 {
-    unsigned value = redo ? e.NewValue : e.OldValue;
-    const int length = e.Kind == TChangeLog::ckByte ? 1 : e.Size;
     for (int n = length - 1; n >= 0; --n, value >>= 8)
-        if (e.Offset + n < qint64(ref.size()))
-            ref[size_t(e.Offset + n)] = static_cast<unsigned char>(value);
+        if (at + n < qint64(ref.size()))
+            ref[size_t(at + n)] = static_cast<unsigned char>(value);
+}
+
+// The history of a document as plain copies: the bytes before each undo
+// entry, and after each redo entry. Merged steps and steps dropped by the
+// depth follow the log's entries (their serials).
+struct THistory
+{
+    std::vector<TBytes> Past, Future;
+
+    static unsigned long long Newest(const TChangeLog& log)
+    {
+        return log.UndoCount > 0 ? log.UndoEntries.back().Serial : 0;
+    }
+    // After a change made to `ref`, which held `before` and whose newest
+    // entry was `newest`.
+    void Changed(const TChangeLog& log, const TBytes& before, unsigned long long newest)
+    {
+        if (Newest(log) != newest) {
+            Past.push_back(before);
+            Future.clear();
+        }
+        while (int(Past.size()) > log.UndoCount)
+            Past.erase(Past.begin());
+    }
+    bool Undo(THexDocument& doc, TBytes& ref)
+    {
+        const int redo = doc.ChangeLog().RedoCount;
+        if (!doc.Undo())
+            return false;
+        if (doc.ChangeLog().RedoCount > redo) // a full redo stack drops it
+            Future.push_back(ref);
+        ref = Past.back();
+        Past.pop_back();
+        return true;
+    }
+    bool Redo(THexDocument& doc, TBytes& ref)
+    {
+        if (!doc.Redo())
+            return false;
+        Past.push_back(ref);
+        ref = Future.back();
+        Future.pop_back();
+        return true;
+    }
+};
+
+bool MatchesAt(const TBytes& ref, qint64 at, const QByteArray& pattern, bool fold)
+{
+    auto low = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+    for (int i = 0; i < pattern.size(); ++i) {
+        const unsigned char a = ref[size_t(at + i)], b = uchar(pattern[i]);
+        if (fold ? low(a) != low(b) : a != b)
+            return false;
+    }
+    return true;
 }
 
 qint64 PlainFind(const TBytes& ref, qint64 start, const QByteArray& pattern, bool fold)
 {
-    auto low = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
-    for (qint64 at = qMax<qint64>(start, 0); at + pattern.size() <= qint64(ref.size()); ++at) {
-        int i = 0;
-        while (i < pattern.size()
-               && (fold ? low(ref[size_t(at + i)]) == low(uchar(pattern[i])) : ref[size_t(at + i)] == uchar(pattern[i])))
-            ++i;
-        if (i == pattern.size())
+    for (qint64 at = qMax<qint64>(start, 0); at + pattern.size() <= qint64(ref.size()); ++at)
+        if (MatchesAt(ref, at, pattern, fold))
             return at;
-    }
     return -1;
+}
+
+qint64 PlainFindLast(const TBytes& ref, qint64 start, const QByteArray& pattern, bool fold)
+{
+    for (qint64 at = qMin(start, qint64(ref.size()) - pattern.size()); at >= 0; --at)
+        if (MatchesAt(ref, at, pattern, fold))
+            return at;
+    return -1;
+}
+
+// The matches replace-all and find-all take: left to right, each after the
+// end of the one before.
+std::vector<qint64> PlainFindAll(const TBytes& ref, const QByteArray& pattern, bool fold)
+{
+    std::vector<qint64> all;
+    for (qint64 at = PlainFind(ref, 0, pattern, fold); at >= 0; at = PlainFind(ref, at + pattern.size(), pattern, fold))
+        all.push_back(at);
+    return all;
 }
 
 QByteArray Pread(const QString& path, qint64 offset, int length)
@@ -106,6 +172,8 @@ private slots:
     void modelAgainstVector();
     void pastFourGiB_data();
     void pastFourGiB();
+    void saveAfterInsertsAndDeletes_data();
+    void saveAfterInsertsAndDeletes();
     void fileChangedUnderIt_data();
     void fileChangedUnderIt();
     void saveGoesThroughANewFile_data();
@@ -121,20 +189,26 @@ void TestHexDocument::modelAgainstVector_data()
     QTest::addColumn<qint64>("memoryLimit");
     QTest::addColumn<qint64>("pageSize");
     QTest::addColumn<qint64>("cacheSize");
-    QTest::newRow("paged, 16-byte pages") << qint64(0) << qint64(16) << qint64(64);
-    QTest::newRow("paged, 7-byte pages, two in the cache") << qint64(0) << qint64(7) << qint64(14);
-    QTest::newRow("in memory") << qint64(1 << 20) << qint64(16) << qint64(64);
+    QTest::addColumn<int>("depth");
+    QTest::newRow("paged, 16-byte pages") << qint64(0) << qint64(16) << qint64(64) << 1024;
+    QTest::newRow("paged, 7-byte pages, two in the cache") << qint64(0) << qint64(7) << qint64(14) << 1024;
+    QTest::newRow("in memory") << qint64(1 << 20) << qint64(16) << qint64(64) << 1024;
+    QTest::newRow("paged, 30 steps deep") << qint64(0) << qint64(16) << qint64(64) << 30;
+    QTest::newRow("in memory, no depth limit") << qint64(1 << 20) << qint64(16) << qint64(64) << 0;
 }
 
-// Rounds of random reads, writes, group writes, undo and redo, compared
-// byte for byte with a std::vector; each round ends with undo of everything
-// (the round's first bytes again), redo of everything, a save (to the file
-// itself or another) checked on disk, and a reopening of the saved file.
+// Rounds of random reads, writes, group writes, inserts (typed ones merging),
+// deletes, cuts, pastes, block overwrites, saves, undo and redo, compared
+// byte for byte with a std::vector and its history; each round ends with
+// undo of everything (the round's first bytes again), redo of everything, a
+// save (to the file itself or another) checked on disk, and a reopening of
+// the saved file.
 void TestHexDocument::modelAgainstVector()
 {
     QFETCH(qint64, memoryLimit);
     QFETCH(qint64, pageSize);
     QFETCH(qint64, cacheSize);
+    QFETCH(int, depth);
     QTemporaryDir dir;
     QString path = dir.filePath("model.bin");
     QRandomGenerator rng(20261208);
@@ -146,8 +220,9 @@ void TestHexDocument::modelAgainstVector()
     doc.SetPaging(pageSize, cacheSize);
     QCOMPARE(doc.Load(path), int(THexDocument::frOk));
     QCOMPARE(doc.InMemory(), memoryLimit > 0);
-    const qint64 size = qint64(ref.size());
+    doc.SetUndoDepth(depth);
     for (int round = 0; round < 6; ++round) {
+        qint64 size = qint64(ref.size());
         // Unrecorded writes first; what the round's undo leads back to.
         for (int i = 0; i < 20; ++i) {
             const qint64 at = qint64(rng.bounded(int(size) + 40)) - 20;
@@ -158,13 +233,18 @@ void TestHexDocument::modelAgainstVector()
                     ref[size_t(at + qint64(k))] = block[k];
         }
         const TBytes base = ref;
+        THistory history;
+        qint64 typed = -1; // where a typed insert would go on
         for (int step = 0; step < 600; ++step) {
+            size = qint64(ref.size());
             // Offsets near page boundaries and the ends, often repeated.
             const qint64 at = rng.bounded(4) ? qint64(rng.bounded(int(size) + 4)) - 2
-                                             : (rng.bounded(int(size / pageSize)) * pageSize) - 1;
+                                             : (rng.bounded(int(size / pageSize) + 1) * pageSize) - 1;
             const unsigned value = rng.generate();
-            TChangeEntry e;
-            switch (rng.bounded(8)) {
+            const TBytes before = ref;
+            const unsigned long long newest = THistory::Newest(doc.ChangeLog());
+            const bool inside = at >= 0 && at <= size; // where a range may start
+            switch (rng.bounded(14)) {
             case 0:
             case 1:
                 doc.SetByte(at, static_cast<unsigned char>(value));
@@ -175,17 +255,15 @@ void TestHexDocument::modelAgainstVector()
                 const int length = 1 + rng.bounded(4);
                 doc.SetWord(at, length, value);
                 if (at >= 0 && at < size)
-                    Apply(ref, TChangeEntry{1, 0, at, 0, value, length}, true);
+                    ApplyWord(ref, at, length, value);
                 break;
             }
             case 3:
-                if (doc.Undo(&e))
-                    Apply(ref, e, false);
-                break;
+                history.Undo(doc, ref);
+                continue;
             case 4:
-                if (doc.Redo(&e))
-                    Apply(ref, e, true);
-                break;
+                history.Redo(doc, ref);
+                continue;
             case 5: doc.Seal(); break;
             case 6: {
                 const int length = rng.bounded(3 * int(pageSize) + 2);
@@ -197,6 +275,8 @@ void TestHexDocument::modelAgainstVector()
                 break;
             }
             case 7: {
+                if (size < 16)
+                    break;
                 // A pattern from the data (a match to find), in any case.
                 const qint64 from = rng.bounded(int(size) - 8);
                 QByteArray pattern = AsArray(ref).mid(int(from), 1 + rng.bounded(6));
@@ -209,17 +289,99 @@ void TestHexDocument::modelAgainstVector()
                                               int(pattern.size()), fold, &last);
                 QCOMPARE(found, PlainFind(ref, start, pattern, fold));
                 QCOMPARE(last, found >= 0 ? found : size - pattern.size());
+                QCOMPARE(doc.FindBackward(start, reinterpret_cast<const uchar*>(pattern.constData()),
+                                          int(pattern.size()), fold),
+                         PlainFindLast(ref, start, pattern, fold));
+                if (rng.bounded(4) == 0) {
+                    // Every match, or every match replaced in one step.
+                    const std::vector<qint64> all = PlainFindAll(ref, pattern, fold);
+                    if (rng.bounded(2)) {
+                        QCOMPARE(doc.FindAll(pattern, fold), qint64(all.size()));
+                        QVERIFY(doc.Matches() == all);
+                    } else {
+                        const TBytes with = Random(rng, rng.bounded(4));
+                        QCOMPARE(doc.ReplaceAll(pattern, fold, AsArray(with)), qint64(all.size()));
+                        for (auto m = all.rbegin(); m != all.rend(); ++m) {
+                            ref.erase(ref.begin() + *m, ref.begin() + *m + pattern.size());
+                            ref.insert(ref.begin() + *m, with.begin(), with.end());
+                        }
+                    }
+                }
                 break;
             }
+            case 8:
+            case 9: {
+                // Typed inserts go on where the last one ended, and merge.
+                const qint64 where = typed >= 0 && rng.bounded(3) ? typed : at;
+                const TBytes bytes = Random(rng, 1 + rng.bounded(rng.bounded(4) ? 2 : 40));
+                const bool ok = doc.Insert(where, bytes.data(), qint64(bytes.size()));
+                QCOMPARE(ok, where >= 0 && where <= size);
+                if (ok) {
+                    ref.insert(ref.begin() + where, bytes.begin(), bytes.end());
+                    typed = where + qint64(bytes.size());
+                }
+                break;
             }
+            case 10: {
+                const qint64 length = rng.bounded(3 * int(pageSize));
+                const bool ok = doc.Remove(at, length, rng.bounded(2) ? TChangeLog::ckDelete : TChangeLog::ckCut);
+                QCOMPARE(ok, inside && length > 0 && at + length <= size);
+                if (ok)
+                    ref.erase(ref.begin() + at, ref.begin() + at + length);
+                break;
+            }
+            case 11: {
+                // A paste over a selection: any lengths.
+                const qint64 length = rng.bounded(20);
+                const TBytes bytes = Random(rng, rng.bounded(20));
+                const bool ok = doc.Replace(at, length, bytes.data(), qint64(bytes.size()), TChangeLog::ckPaste);
+                QCOMPARE(ok, inside && at + length <= size && (length > 0 || !bytes.empty()));
+                if (ok) {
+                    ref.erase(ref.begin() + at, ref.begin() + at + length);
+                    ref.insert(ref.begin() + at, bytes.begin(), bytes.end());
+                }
+                break;
+            }
+            case 12: {
+                // A block written over, never past the end; or the second
+                // digit of a typed byte.
+                const TBytes bytes = Random(rng, 1 + rng.bounded(30));
+                if (rng.bounded(2)) {
+                    const bool ok = doc.OverwriteBytes(at, AsArray(bytes));
+                    QCOMPARE(ok, at >= 0 && at < size);
+                    for (size_t k = 0; ok && k < bytes.size() && at + qint64(k) < size; ++k)
+                        ref[size_t(at + qint64(k))] = bytes[k];
+                } else if (typed > 0 && doc.AmendInsert(typed - 1, bytes.data(), 1)) {
+                    ref[size_t(typed - 1)] = bytes[0];
+                }
+                break;
+            }
+            case 13:
+                if (rng.bounded(8) == 0) {
+                    // Saved mid-way: the log goes on across it.
+                    QCOMPARE(doc.Save(path), int(THexDocument::frOk));
+                    QVERIFY(doc.AtSavePoint());
+                    QCOMPARE(ReadFile(path), AsArray(ref));
+                }
+                break;
+            }
+            if (!(step % 50))
+                QCOMPARE(Contents(doc), AsArray(ref));
+            history.Changed(doc.ChangeLog(), before, newest);
+            QCOMPARE(doc.Size(), qint64(ref.size()));
         }
         QCOMPARE(Contents(doc), AsArray(ref));
         const TBytes edited = ref;
-        while (doc.Undo())
-            ;
-        QCOMPARE(Contents(doc), AsArray(base));
-        while (doc.Redo())
-            ;
+        int undone = 0;
+        while (history.Undo(doc, ref))
+            ++undone;
+        QCOMPARE(doc.ChangeLog().UndoCount, 0);
+        QCOMPARE(Contents(doc), AsArray(ref));
+        if (depth == 0 || depth > 1000)
+            QCOMPARE(ref, base);
+        // As many steps forward again (steps undone before stay undone).
+        for (int i = 0; i < undone; ++i)
+            QVERIFY(history.Redo(doc, ref));
         QCOMPARE(Contents(doc), AsArray(edited));
 
         // Saved to the file read from, or to another; checked on disk, and
@@ -306,6 +468,66 @@ void TestHexDocument::pastFourGiB()
     QCOMPARE(Pread(path, offset - 1, span), QByteArray("\x00\x7E\x5A\xC3\x3C\x00", 6).left(span));
     QCOMPARE(QFileInfo(path).size(), size);
     QVERIFY(qint64(Stat(path).st_blocks) * 512 < (qint64(1) << 20)); // the holes stayed holes
+}
+
+void TestHexDocument::saveAfterInsertsAndDeletes_data()
+{
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<qint64>("cut");  // bytes deleted at size / 4
+    QTest::addColumn<int>("keptSteps"); // undo steps left after the save
+    QTest::newRow("in memory") << qint64(1000) << qint64(10) << 3;
+    QTest::newRow("4 GiB sparse file") << (qint64(4) << 30) << qint64(2) << 3;
+    // The deletion's bytes are more than a save keeps: that step and the
+    // ones before it are given up, the insert after it stays.
+    QTest::newRow("deleting more than a save keeps")
+        << (qint64(256) << 20) << THexDocument::KeepAcrossSave + 1 << 1;
+}
+
+// One byte inserted at the start, a range deleted, bytes appended: the file
+// saved has every byte at its new place (and does not shrink, as editors
+// that save only up to the old size do), holes stay holes, undo reaches back
+// across the save as far as kept, and the save point follows.
+void TestHexDocument::saveAfterInsertsAndDeletes()
+{
+    QFETCH(qint64, size);
+    QFETCH(qint64, cut);
+    QFETCH(int, keptSteps);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("big.bin");
+    const qint64 marker = size - size / 4;
+    if (!MakeSparse(path, size, marker, "MARK"))
+        QSKIP("the file system holds no sparse file this large");
+    THexDocument doc;
+    QCOMPARE(doc.Load(path), 0);
+    QVERIFY(doc.AtSavePoint());
+    QVERIFY(doc.Insert(0, "X", 1));
+    doc.Seal();
+    QVERIFY(doc.Remove(size / 4, cut));
+    QVERIFY(doc.Insert(doc.Size(), "tail", 4, TChangeLog::ckPaste));
+    QVERIFY(!doc.AtSavePoint());
+    const qint64 saved = size + 1 - cut + 4;
+    QCOMPARE(doc.Size(), saved);
+
+    QCOMPARE(doc.Save(path), 0);
+    QVERIFY(doc.AtSavePoint());
+    QCOMPARE(QFileInfo(path).size(), saved);
+    QCOMPARE(Pread(path, 0, 2), QByteArray("X\0", 2));
+    QCOMPARE(Pread(path, marker + 1 - cut, 4), QByteArray("MARK"));
+    QCOMPARE(Pread(path, saved - 5, 5), QByteArray("\0tail", 5));
+    if (size > (1 << 20))
+        QVERIFY(qint64(Stat(path).st_blocks) * 512 < (qint64(1) << 20));
+
+    QCOMPARE(doc.ChangeLog().UndoCount, keptSteps);
+    while (doc.Undo())
+        QVERIFY(!doc.AtSavePoint());
+    QCOMPARE(doc.Size(), keptSteps == 3 ? size : saved - 4);
+    char byte = 1;
+    QCOMPARE(doc.Read(marker + (keptSteps == 3 ? 0 : 1 - cut), &byte, 1), qint64(1));
+    QCOMPARE(byte, 'M');
+    while (doc.Redo())
+        ;
+    QVERIFY(doc.AtSavePoint()); // redone back to the bytes on disk
+    QCOMPARE(doc.Size(), saved);
 }
 
 void TestHexDocument::fileChangedUnderIt_data()

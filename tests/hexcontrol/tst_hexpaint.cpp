@@ -75,6 +75,8 @@ private slots:
     void rowHeightChangeEmptiesHitList();
     void everyPaintedCellIsClickable_data();
     void everyPaintedCellIsClickable();
+    void insertCursorAndSelection_data();
+    void insertCursorAndSelection();
 
 private:
     TTestConfigHome FConfigHome;
@@ -424,6 +426,96 @@ void TestHexPaint::everyPaintedCellIsClickable()
     ed.MouseDown(Qt::LeftButton, Qt::NoModifier, lastByteX, y);
     QCOMPARE(ed.GetCursorOffset(), last);
     QCOMPARE(ed.CursorPanel(), 0);
+}
+
+void TestHexPaint::insertCursorAndSelection_data()
+{
+    QTest::addColumn<qreal>("ratio");
+    QTest::newRow("ratio 1") << 1.0;
+    QTest::newRow("ratio 2") << 2.0;
+}
+
+// Overwriting, the cursor is a two-pixel underline; inserting, a bar two
+// pixels wide across the row, in front of the digit, and nothing under the
+// cell. A selection across rows is painted in both panels, the space
+// between two selected groups too, in the palette's highlight colours; the
+// matches of a find-all are shaded.
+void TestHexPaint::insertCursorAndSelection()
+{
+    QFETCH(qreal, ratio);
+    THexProbe ed;
+    ed.setFont(TestFont(12));
+    ed.resize(640, 200);
+    ed.SetColor(RGBToTColor(255, 255, 255));
+    ed.SetColorByte(RGBToTColor(0, 160, 0));
+    ed.SetColorCursor(RGBToTColor(220, 0, 0));
+    ed.SetCursorPanel(0);
+    ed.MoveCursor(21);
+    auto render = [&] {
+        QImage image(ed.size() * ratio, QImage::Format_RGB32);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::magenta);
+        ed.render(&image, QPoint(), QRegion(ed.rect()), QWidget::RenderFlags());
+        return image;
+    };
+    // Device pixels of a logical rectangle that are (not) `colour`.
+    auto count = [&](const QImage& image, const QRect& r, QRgb colour) {
+        int n = 0;
+        const QRect device = QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio).toRect();
+        for (int y = device.top(); y <= device.bottom(); ++y)
+            for (int x = device.left(); x <= device.right(); ++x)
+                n += image.pixel(x, y) == colour;
+        return n;
+    };
+    const QRgb black = qRgb(0, 0, 0);
+    QImage image = render();
+    const int x = ed.FCursorX, rowTop = ed.FCursorY - ed.FRowHeight + 2, h = ed.FRowHeight;
+    const int area = int(2 * ed.FCellWidth * ratio * ratio);
+    QCOMPARE(count(image, QRect(x, ed.FCursorY, ed.FCellWidth, 2), black), area);
+    QCOMPARE(count(image, QRect(x - 1, rowTop, 2, h - 2), black), 0);
+
+    ed.SetInsertMode(true);
+    image = render();
+    QCOMPARE(QRect(ed.FCursorX, ed.FCursorY, ed.FCursorWidth, ed.FCursorHeight), QRect(x - 1, rowTop, 2, h));
+    QCOMPARE(count(image, QRect(x - 1, rowTop, 2, h), black), int(2 * h * ratio * ratio));
+    QCOMPARE(count(image, QRect(x + 1, rowTop + h - 2, ed.FCellWidth - 1, 2), black), 0);
+    for (int i = 0; i < 3; ++i) // blinked off: the cell as painted, no bar
+        ed.AnimateCursor();
+    QCOMPARE(count(render(), QRect(x - 1, rowTop, 2, h), black), 0);
+
+    ed.SetInsertMode(false);
+    ed.SetSelection(10, 8); // 10..15 in the first row, 16 and 17 in the second
+    image = render();
+    const QRgb highlight = ed.palette().color(QPalette::Highlight).rgb();
+    const TMetrics m(ed);
+    const int bytesStart = 12 + m.Address + 20;
+    auto hexCell = [&](int offset, int width) {
+        const int i = offset % 16;
+        return QRect(bytesStart + i * m.Byte + (i / 4) * m.Cell, 10 + (offset / 16) * m.Height, width, m.Height);
+    };
+    auto charCell = [&](int offset) {
+        return QRect(ed.FCharSeparatorX + 20 + (offset % 16) * m.Cell, 10 + (offset / 16) * m.Height, m.Cell,
+                     m.Height);
+    };
+    for (int offset : {10, 15, 16, 17}) {
+        QVERIFY(count(image, hexCell(offset, m.Byte), highlight) > 0);
+        QVERIFY(count(image, charCell(offset), highlight) > 0);
+    }
+    QVERIFY(count(image, hexCell(11, m.Byte + m.Cell), highlight) > m.Cell * m.Height * ratio * ratio);
+    for (int offset : {9, 18}) {
+        QCOMPARE(count(image, hexCell(offset, m.Byte), highlight), 0);
+        QCOMPARE(count(image, charCell(offset), highlight), 0);
+    }
+
+    // The matches of a find-all are shaded, in both panels.
+    ed.ClearSelection();
+    QCOMPARE(ed.FindAll("21 22", THexEditor::smHex, 0), qint64(4));
+    image = render();
+    const QRgb white = qRgb(255, 255, 255);
+    auto corner = [&](const QRect& r) { return image.pixel(int(r.left() * ratio), int(r.top() * ratio)); };
+    QVERIFY(corner(hexCell(0x21, m.Byte)) != white && corner(charCell(0x22)) != white);
+    QCOMPARE(corner(hexCell(0x23, m.Byte)), white);
+    QCOMPARE(corner(charCell(0x20)), white);
 }
 
 QTEST_MAIN(TestHexPaint)

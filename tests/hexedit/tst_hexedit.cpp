@@ -1,7 +1,9 @@
 // The hexedit program's window driven as a user would: open a file, type
 // over a byte, undo, redo, save, find, close with unsaved changes, save
 // over a file another program changed meanwhile, hex search text checked,
-// Go to offset, the value inspector, and the window fitted to small screens.
+// Go to offset, the value inspector, the window fitted to small screens;
+// insert, select and copy through the Edit menu, undo back to the saved
+// bytes, find backwards, find all and replace from the find bar.
 #include "Hexcontrol.h"
 #include "Hexedittools.h"
 #include "Hexeditwindow.h"
@@ -10,6 +12,9 @@
 #include "Testfiles.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDockWidget>
@@ -76,6 +81,8 @@ private slots:
     void InspectorPanel();
     void FitsTheScreen_data();
     void FitsTheScreen();
+    void EditMenuInsertAndSavePoint();
+    void FindAllAndReplace();
 
 private:
     TTestConfigHome FConfig;
@@ -401,6 +408,75 @@ void TTestHexEdit::FitsTheScreen()
         QVERIFY2(inside.contains(r), qPrintable(QStringLiteral("%1 x %2").arg(r.right()).arg(r.bottom())));
     }
     QCOMPARE(window.Inspector()->isVisible(), panels);
+// The mode in the status bar, the Edit menu's actions on the editor, and
+// undo back to the bytes on disk leaving the window unmodified.
+void TTestHexEdit::EditMenuInsertAndSavePoint()
+{
+    TTestWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QVERIFY(window.OpenFile(FPath));
+    THexEditor* editor = window.Editor();
+    editor->setFocus();
+    editor->SetCursorPanel(1);
+    QCOMPARE(window.ModeLabel()->text(), QStringLiteral("OVR"));
+    QTest::keyClick(editor, Qt::Key_Insert);
+    QCOMPARE(window.ModeLabel()->text(), QStringLiteral("INS"));
+    QVERIFY(window.InsertModeAction()->isChecked());
+    QTest::keyClicks(editor, QStringLiteral("hi"));
+    QCOMPARE(editor->DataSize(), 102);
+    QVERIFY(window.IsDirty());
+    QCOMPARE(window.UndoAction()->text(), QStringLiteral("Undo insert 00000000: 2 bytes"));
+
+    // From the menu, with the focus elsewhere.
+    window.FindText()->setFocus();
+    QVERIFY(!window.CopyAction()->isEnabled());
+    editor->SetSelection(0, 2);
+    QVERIFY(window.CopyAction()->isEnabled() && window.DeleteAction()->isEnabled());
+    window.CopyAction()->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->mimeData()->data(QStringLiteral("application/octet-stream")),
+             QByteArray("hi"));
+    window.DeleteAction()->trigger();
+    QCOMPARE(editor->DataSize(), 100);
+
+    window.UndoAction()->trigger();
+    QVERIFY(window.IsDirty());
+    window.UndoAction()->trigger(); // the bytes as opened: nothing to save
+    QVERIFY(!window.IsDirty());
+    QVERIFY(!window.isWindowModified());
+    window.RedoAction()->trigger();
+    QVERIFY(window.IsDirty());
+    window.Answer = THexEditWindow::saDiscard;
+    QVERIFY(window.close());
+    QCOMPARE(window.Questions, 1);
+}
+
+void TTestHexEdit::FindAllAndReplace()
+{
+    QVERIFY(WriteFile(FPath, "cat dog cat bird cat"));
+    TTestWindow window;
+    QVERIFY(window.OpenFile(FPath));
+    THexEditor* editor = window.Editor();
+    window.FindText()->setText(QStringLiteral("cat"));
+    QCOMPARE(window.FindAllFromBar(), 3);
+    QCOMPARE(window.FindStatus()->text(), QStringLiteral("3 matches"));
+    QCOMPARE(window.FindPreviousFromBar(), 17);
+    QCOMPARE(window.FindPreviousFromBar(), 8);
+
+    window.ReplaceText()->setText(QStringLiteral("lion"));
+    QCOMPARE(window.ReplaceAllFromBar(), qint64(THexEditor::ReplaceRefused)); // overwriting: same length only
+    QCOMPARE(window.Messages.size(), 1);
+    window.ReplaceText()->setText(QStringLiteral("cow"));
+    QVERIFY(!window.ReplaceFromBar()); // finds the first
+    QCOMPARE(editor->GetCursorOffset(), 0);
+    QVERIFY(window.ReplaceFromBar()); // replaces it, finds the next
+    QCOMPARE(editor->GetCursorOffset(), 8);
+    editor->SetInsertMode(true);
+    window.ReplaceText()->setText(QStringLiteral("lion"));
+    QCOMPARE(window.ReplaceAllFromBar(), 2);
+    QCOMPARE(window.FindStatus()->text(), QStringLiteral("2 replaced"));
+    window.SaveAction()->trigger();
+    QCOMPARE(ReadFile(FPath), QByteArray("cow dog lion bird lion"));
 }
 
 QTEST_MAIN(TTestHexEdit)

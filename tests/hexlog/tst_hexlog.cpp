@@ -52,6 +52,8 @@ private slots:
     void Captions_data();
     void Captions();
     void WordChangeInDecimal();
+    void RangeSteps_data();
+    void RangeSteps();
     void ValueTexts_data();
     void ValueTexts();
     void RowAscii_data();
@@ -176,6 +178,58 @@ void TTestHexLog::WordChangeInDecimal()
     char text[THexEditor::TextSize];
     editor.GetWordText(5, text);
     QCOMPARE(QByteArray(text), QByteArray("04660"));
+}
+
+void TTestHexLog::RangeSteps_data()
+{
+    QTest::addColumn<int>("step");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QStringList>("row");
+
+    QTest::newRow("insert") << 0 << "Undo insert 00000010: 3 bytes"
+                            << QStringList{"00000010", "insert", "", "61 62 63"};
+    QTest::newRow("delete") << 1 << "Undo delete 00000020: 1 byte" << QStringList{"00000020", "delete", "20", ""};
+    QTest::newRow("paste over a selection") << 2 << "Undo paste 00000008: 2 --> 5 bytes"
+                                            << QStringList{"00000008", "paste", "08 09",
+                                                           "61 62 63 64 ... (5 bytes)"};
+    QTest::newRow("cut") << 3 << "Undo cut 00000000: 4 bytes" << QStringList{"00000000", "cut", "00 01 02 03", ""};
+    QTest::newRow("block written over") << 4 << "Undo overwrite 00000030: 2 bytes"
+                                        << QStringList{"00000030", "overwrite", "30 31", "FF FF"};
+    QTest::newRow("replace all") << 5 << "Undo replace all 00000001: 3 matches"
+                                 << QStringList{"00000001", "replace all", "41", "7A 7A"};
+}
+
+// Each range step names its kind in the Undo caption (and, once undone, in
+// the Redo caption) and shows its first bytes in the list.
+void TTestHexLog::RangeSteps()
+{
+    QFETCH(int, step);
+    QFETCH(QString, caption);
+    QFETCH(QStringList, row);
+    THexProbe editor;
+    QByteArray bytes = Ascending(64);
+    if (step == 5)
+        bytes = "xAyAzA";
+    editor.SetBytes(bytes);
+    editor.SetInsertMode(true);
+    THexDocument& doc = *editor.Document();
+    switch (step) {
+    case 0: QVERIFY(doc.Insert(0x10, "abc", 3)); break;
+    case 1: QVERIFY(editor.DeleteBytes(0x20, 1)); break;
+    case 2: QVERIFY(doc.Replace(8, 2, "abcde", 5, TChangeLog::ckPaste)); break;
+    case 3: QVERIFY(doc.Remove(0, 4, TChangeLog::ckCut)); break;
+    case 4: QVERIFY(editor.OverwriteBytes(0x30, "\xff\xff")); break;
+    case 5: QCOMPARE(editor.ReplaceAll("A", THexEditor::smText, THexEditor::sfMatchCase, "zz"), qint64(3)); break;
+    }
+    QAction undoItem, redoItem;
+    editor.ChangeLogToMenuItem(&undoItem, &redoItem);
+    QCOMPARE(undoItem.text(), caption);
+    TLogList undo;
+    editor.ChangeLogToListView(&undo.View);
+    QCOMPARE(RowTexts(undo.View.topLevelItem(0)), row);
+    editor.Undo();
+    editor.ChangeLogToMenuItem(&undoItem, &redoItem);
+    QCOMPARE(redoItem.text(), QString(caption).replace(0, 4, QStringLiteral("Redo")));
 }
 
 void TTestHexLog::ValueTexts_data()

@@ -1,10 +1,12 @@
 // The white-space trimming of search texts, and THexEditor's searches: text with and without case, decimal and hex
 // patterns, from the start and from the cursor, overlapping matches, the end
-// of the search, and the search position against a plain scan.
+// of the search, and the search position against a plain scan; searching
+// backwards, finding and replacing every match, and replacing one.
 #include "Hexprobe.h"
 #include "Strutil.h"
 
 #include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QtTest>
 
 #include <cstring>
@@ -32,6 +34,9 @@ private slots:
     void Searches();
     void LongTextIsCut();
     void AgreesWithPlainScan();
+    void BackwardsAllAndReplace_data();
+    void BackwardsAllAndReplace();
+    void ReplaceOneThenGoOn();
 };
 
 void TTestHexSearch::TrimSpace_data()
@@ -228,6 +233,111 @@ void TTestHexSearch::AgreesWithPlainScan()
         }
     }
     QVERIFY(matches > 1000); // the rounds really exercised matches
+}
+
+void TTestHexSearch::BackwardsAllAndReplace_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<int>("cursor");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("flags");
+    QTest::addColumn<QString>("backwards"); // FindLast, then FindPrevious calls
+    QTest::addColumn<int>("count");         // FindAll
+    QTest::addColumn<QByteArray>("with");
+    QTest::addColumn<bool>("insert");
+    QTest::addColumn<int>("replaced");      // ReplaceAll
+    QTest::addColumn<QByteArray>("after");
+
+    const int text = THexEditor::smText, hex = THexEditor::smHex;
+    const int exact = THexEditor::sfMatchCase, cursor = THexEditor::sfFromCursor;
+    QTest::newRow("last, previous, all") << QByteArray("abcxabc") << 0 << QByteArray("abc") << text << exact
+                                         << "4,0,-1" << 2 << QByteArray("XYZ") << false << 2
+                                         << QByteArray("XYZxXYZ");
+    QTest::newRow("backwards from the cursor") << QByteArray("abab") << 2 << QByteArray("ab") << text << cursor
+                                               << "0,-1" << 2 << QByteArray("b") << true << 2 << QByteArray("bb");
+    QTest::newRow("overlapping: all are apart") << QByteArray("aaaa") << 0 << QByteArray("aa") << text << 0
+                                                << "2,1,0,-1" << 2 << QByteArray("") << true << 2 << QByteArray("");
+    QTest::newRow("overwriting keeps the length") << QByteArray("xAyA") << 0 << QByteArray("a") << text << 0
+                                                  << "3,1,-1" << 2 << QByteArray("zz") << false
+                                                  << int(THexEditor::ReplaceRefused) << QByteArray("xAyA");
+    QTest::newRow("hex, by longer") << QByteArray("\x01\x2c\x00\x01\x2c", 5) << 0 << QByteArray("01 2c") << hex
+                                    << 0 << "3,0,-1" << 2 << QByteArray("ff ff ff") << true << 2
+                                    << QByteArray("\xff\xff\xff\x00\xff\xff\xff", 7);
+    QTest::newRow("nothing found") << QByteArray("abc") << 0 << QByteArray("q") << text << 0 << "-1" << 0
+                                   << QByteArray("z") << true << 0 << QByteArray("abc");
+}
+
+// Each answer twice: at once, and from the same search in slices.
+void TTestHexSearch::BackwardsAllAndReplace()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(int, cursor);
+    QFETCH(QByteArray, text);
+    QFETCH(int, mode);
+    QFETCH(int, flags);
+    QFETCH(QString, backwards);
+    QFETCH(int, count);
+    QFETCH(QByteArray, with);
+    QFETCH(bool, insert);
+    QFETCH(int, replaced);
+    QFETCH(QByteArray, after);
+
+    THexProbe editor, sliced;
+    for (THexProbe* e : {&editor, &sliced}) {
+        e->SetBytes(data);
+        e->SetCursorOffset(cursor);
+        e->SetInsertMode(insert);
+    }
+    QSignalSpy found(&sliced, &THexEditor::OnFindDone);
+    QList<int> got{int(editor.FindLast(text.constData(), mode, flags))};
+    QVERIFY(sliced.StartFindLast(text.constData(), mode, flags));
+    const QList<int> expected = Results(backwards);
+    while (got.size() < expected.size())
+        got.append(editor.FindPrevious());
+    QCOMPARE(got, expected);
+    QVERIFY(found.wait());
+    QCOMPARE(found.at(0).at(1).toLongLong(), qint64(expected.at(0)));
+
+    QCOMPARE(editor.FindAll(text.constData(), mode, flags), qint64(count));
+    QCOMPARE(editor.MatchCount(), qint64(count));
+    QSignalSpy all(&sliced, &THexEditor::OnFindAllDone);
+    QVERIFY(sliced.StartFindAll(text.constData(), mode, flags));
+    QVERIFY(all.wait());
+    QCOMPARE(all.at(0).at(1).toLongLong(), qint64(count));
+
+    QCOMPARE(editor.ReplaceAll(text.constData(), mode, flags, with.constData()), qint64(replaced));
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(editor.Data()), int(editor.DataSize())), after);
+    QCOMPARE(editor.ChangeLog().UndoCount, replaced > 0 ? 1 : 0);
+    QCOMPARE(editor.MatchCount(), qint64(replaced > 0 ? 0 : count)); // changed bytes: no match shown
+    QSignalSpy done(&sliced, &THexEditor::OnReplaceDone);
+    QVERIFY(sliced.StartReplaceAll(text.constData(), mode, flags, with.constData()));
+    QVERIFY(done.wait());
+    QCOMPARE(done.at(0).at(1).toLongLong(), qint64(replaced));
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(sliced.Data()), int(sliced.DataSize())), after);
+    if (replaced > 0) {
+        editor.Undo();
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(editor.Data()), int(editor.DataSize())), data);
+    }
+}
+
+// Replace on the match found, and the search goes on after what replaced it.
+void TTestHexSearch::ReplaceOneThenGoOn()
+{
+    THexProbe editor;
+    editor.SetBytes("aXaXa");
+    editor.SetInsertMode(true);
+    QVERIFY(!editor.ReplaceMatch("aa")); // no search yet
+    QCOMPARE(editor.FindFirst("a", THexEditor::smText, 0), 0);
+    QVERIFY(editor.ReplaceMatch("aa"));
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(editor.Data()), int(editor.DataSize())), QByteArray("aaXaXa"));
+    QCOMPARE(editor.FindNext(), 3);
+    editor.SetInsertMode(false);
+    QVERIFY(!editor.ReplaceMatch("bb")); // overwriting: the length must stay
+    QVERIFY(editor.ReplaceMatch("b"));
+    QCOMPARE(editor.FindNext(), 5);
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(editor.Data()), int(editor.DataSize())), QByteArray("aaXbXa"));
+    QCOMPARE(editor.ChangeLog().UndoCount, 2);
 }
 
 QTEST_MAIN(TTestHexSearch)
