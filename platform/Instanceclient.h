@@ -6,11 +6,14 @@
 // The first copy owns the desktop entry's id as a name on the session bus and
 // answers org.freedesktop.Application there (Activate, Open, ActivateAction
 // "toggle") at the object path made from the id ("/example/dremsel/tarvolin").
-// Without a session bus it holds a lock file in a folder of the user's own
-// (in XDG_RUNTIME_DIR, mode 0700) and listens on a local socket beside it
-// for one-line requests:
+// It also holds a lock file in a folder of the user's own (in
+// XDG_RUNTIME_DIR, mode 0700) and listens on a local socket beside it for
+// one-line requests:
 //   ACTIVATE|TOGGLE|PROBE <tab> token <tab> startup id <newline>
-// answered "OK" or "ERROR <what>" (TInstanceServer, Instancelink.h).
+// answered "OK" or "ERROR <what>" (TInstanceServer, Instancelink.h). A later
+// start asks on the socket first, which needs neither libdbus nor Qt, then
+// on the bus (a copy without a socket of its own); without a session bus the
+// socket is the only way.
 //
 // A launcher hands a program it starts a one-time permission to take the
 // focus: on Wayland an xdg-activation token in XDG_ACTIVATION_TOKEN, on X11 a
@@ -81,14 +84,21 @@ public:
     const std::string& SocketFolder() const { return FFolder; }
     std::string SocketPath() const;
 
-    // Hands request to the running copy, waiting at most timeoutMs for its
-    // answer. In socket mode NoRunningCopy also means this process now holds
-    // the lock, for its TInstanceServer.
+    // Hands request to the running copy, on the socket, then on the bus,
+    // waiting at most timeoutMs for its answer. NoRunningCopy also means
+    // this process now holds the lock (when the folder could be made), for
+    // its TInstanceServer.
     THandOverResult HandOver(const TActivationRequest& request, int timeoutMs = 10000);
+    // The same on the socket alone (Instancecall.cpp: no libdbus). A copy
+    // that runs without a socket is found later, when the program's own
+    // claim of the bus name fails (HandOver then).
+    THandOverResult HandOverLocally(const TActivationRequest& request, int timeoutMs = 10000);
     const std::string& Error() const { return FError; }
 
-    // Socket mode: the held lock's descriptor, -1 when none.
+    // The held lock's descriptor, -1 when none.
     int LockDescriptor() const { return FLockFd; }
+    // Lets the lock go: later starts then find this copy on the bus only.
+    void ReleaseLock();
 
 private:
     THandOverResult HandOverOnBus(const TActivationRequest& request, int timeoutMs);

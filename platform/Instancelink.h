@@ -1,8 +1,8 @@
 #pragma once
 // The running copy's side of the hand-over (Instanceclient.h has the other
 // side and the protocol): it claims the session bus name and answers
-// org.freedesktop.Application there, or listens on the local socket of the
-// lock the link holds, and reports every request taken.
+// org.freedesktop.Application there, listens on the local socket of the lock
+// the link holds, and reports every request taken.
 //
 // Everything that arrives is input from another program: a request is at most
 // InstanceRequestMaxBytes long, tokens are checked (ValidActivationId), every
@@ -26,9 +26,9 @@ public:
     explicit TInstanceServer(TInstanceLink& link, QObject* parent = nullptr);
     ~TInstanceServer() override;
 
-    // Claims the bus name, or listens on the socket (the link holds the
-    // lock). False when another copy owns the name (hand over instead) or the
-    // socket cannot be made (the program then runs on its own).
+    // Claims the bus name, and listens on the socket when the link holds the
+    // lock. False when another copy owns the name (hand over instead); a bus
+    // or socket that cannot be had leaves the program running on its own.
     bool Listen();
 
     // A D-Bus call to the object: the reply to send, and whether it carries
@@ -41,6 +41,8 @@ signals:
 
 private:
     friend class TInstanceBusObject;
+    bool ClaimBusName();
+    bool ListenOnSocket();
     void AcceptClients();
     void Report(const TActivationRequest& request);
 

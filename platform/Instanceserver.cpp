@@ -1,5 +1,5 @@
 // The running copy's side of the hand-over: org.freedesktop.Application on
-// the session bus, or the local socket of the lock's folder.
+// the session bus, and the local socket of the lock's folder.
 #include "Instancelink.h"
 
 #include <QDBusArgument>
@@ -178,44 +178,54 @@ TInstanceServer::~TInstanceServer()
 
 bool TInstanceServer::Listen()
 {
-    if (FLink.UsesBus()) {
-        QDBusConnection bus = QDBusConnection::sessionBus();
-        if (!bus.isConnected())
-            return true; // no bus to share: runs on its own
-        FBusObject = std::make_unique<TInstanceBusObject>(*this);
-        // The object first: a call that comes with the name finds it.
-        if (!bus.registerVirtualObject(QString::fromStdString(FLink.ObjectPath()), FBusObject.get())) {
-            FBusObject.reset();
-            return true;
-        }
-        const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply = bus.interface()->registerService(
-            QString::fromStdString(FLink.BusName()), QDBusConnectionInterface::DontQueueService,
-            QDBusConnectionInterface::DontAllowReplacement);
-        if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered)
-            return true;
-        bus.unregisterObject(QString::fromStdString(FLink.ObjectPath()));
-        FBusObject.reset();
-        return !reply.isValid(); // taken by another copy: hand over
-    }
+    if (FLink.UsesBus() && !ClaimBusName())
+        return false; // taken by another copy: hand over
+    if (!ListenOnSocket() && FLink.UsesBus())
+        FLink.ReleaseLock(); // later starts would wait on a socket nobody answers
+    return true;
+}
 
-    if (FLink.LockDescriptor() < 0 || FLink.SocketFolder().empty())
+bool TInstanceServer::ClaimBusName()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return true; // no bus to share: runs on its own
+    FBusObject = std::make_unique<TInstanceBusObject>(*this);
+    // The object first: a call that comes with the name finds it.
+    if (!bus.registerVirtualObject(QString::fromStdString(FLink.ObjectPath()), FBusObject.get())) {
+        FBusObject.reset();
         return true;
+    }
+    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply = bus.interface()->registerService(
+        QString::fromStdString(FLink.BusName()), QDBusConnectionInterface::DontQueueService,
+        QDBusConnectionInterface::DontAllowReplacement);
+    if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered)
+        return true;
+    bus.unregisterObject(QString::fromStdString(FLink.ObjectPath()));
+    FBusObject.reset();
+    return !reply.isValid();
+}
+
+bool TInstanceServer::ListenOnSocket()
+{
+    if (FLink.LockDescriptor() < 0 || FLink.SocketFolder().empty())
+        return false;
     const std::string path = FLink.SocketPath();
     sockaddr_un address {};
     address.sun_family = AF_UNIX;
     if (path.size() >= sizeof address.sun_path)
-        return true;
+        return false;
     std::memcpy(address.sun_path, path.data(), path.size());
     // We hold the lock: whatever is there was left by a copy that ended.
     ::unlink(path.c_str());
     FListenFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (FListenFd < 0)
-        return true;
+        return false;
     if (::bind(FListenFd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0
         || ::chmod(path.c_str(), 0600) != 0 || ::listen(FListenFd, 8) != 0) {
         ::close(FListenFd);
         FListenFd = -1;
-        return true;
+        return false;
     }
     FListenNotifier = new QSocketNotifier(FListenFd, QSocketNotifier::Read, this);
     connect(FListenNotifier, &QSocketNotifier::activated, this, &TInstanceServer::AcceptClients);

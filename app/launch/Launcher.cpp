@@ -81,7 +81,7 @@ int main(int argc, char* argv[])
         launch.Start = TakeActivationEnvironment(toggle ? TActivationKind::Toggle
                                                  : autoMinimize ? TActivationKind::Probe
                                                                 : TActivationKind::Activate);
-        switch (link.HandOver(launch.Start)) {
+        switch (link.HandOverLocally(launch.Start)) {
         case THandOverResult::Handed:
             return 0;
         case THandOverResult::Failed:

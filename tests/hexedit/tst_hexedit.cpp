@@ -408,6 +408,8 @@ void TTestHexEdit::FitsTheScreen()
         QVERIFY2(inside.contains(r), qPrintable(QStringLiteral("%1 x %2").arg(r.right()).arg(r.bottom())));
     }
     QCOMPARE(window.Inspector()->isVisible(), panels);
+}
+
 // The mode in the status bar, the Edit menu's actions on the editor, and
 // undo back to the bytes on disk leaving the window unmodified.
 void TTestHexEdit::EditMenuInsertAndSavePoint()
