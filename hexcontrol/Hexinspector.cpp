@@ -75,6 +75,7 @@ void THexInspector::SetEditor(THexEditor* editor)
         const auto schedule = [this] { ScheduleRefresh(); };
         FConnections << connect(editor, &THexEditor::OnCursorChange, this, schedule)
                      << connect(editor, &THexEditor::OnCursorByteChange, this, schedule)
+                     << connect(editor, &THexEditor::OnSelectionChange, this, schedule)
                      << connect(editor, &THexEditor::OnChangeLogUpdate, this, schedule)
                      << connect(editor, &THexEditor::OnSizeChange, this, schedule)
                      << connect(editor, &THexEditor::OnFileNameChange, this, schedule)
@@ -140,7 +141,7 @@ void THexInspector::Refresh()
         FOffset = -1;
         FBytes.clear();
     } else {
-        FOffset = FEditor->GetCursorOffset();
+        FOffset = FEditor->HasSelection() ? FEditor->SelectionStart() : FEditor->GetCursorOffset();
         const qint64 available = qBound(qint64(0), FEditor->DataSize() - FOffset, qint64(THexValues::MaxSize));
         FBytes = QByteArray(int(available), '\0');
         FBytes.resize(int(FEditor->Document()->Read(FOffset, FBytes.data(), available)));

@@ -1,8 +1,9 @@
 #pragma once
-// THexInspector: the bytes at a THexEditor's cursor read as numbers, one row
-// per type (signed and unsigned integers of 8, 16, 32 and 64 bits, floats of
-// 32 and 64 bits; THexValues, Hexvalues.h, reads and writes them), in the
-// byte order the "Byte order" switch (BigEndian) picks. A row whose value
+// THexInspector: the bytes at a THexEditor's cursor (or at the start of its
+// selection) read as numbers, one row per type (signed and unsigned integers
+// of 8, 16, 32 and 64 bits, floats of 32 and 64 bits; THexValues,
+// Hexvalues.h, reads and writes them), in the byte order the "Byte order"
+// switch (BigEndian) picks. A row whose value
 // would run past the end of the data shows "past the end" and takes no
 // typing.
 //
@@ -10,8 +11,8 @@
 //   inspector->SetEditor(editor);   // follows the cursor and every change
 //   dock->setWidget(inspector);
 //
-// Bound to an editor, the inspector follows its signals (cursor moves, typed
-// bytes, undo and redo, loading, size changes) and shows the bytes again
+// Bound to an editor, the inspector follows its signals (cursor moves, the
+// selection, typed bytes, undo and redo, loading, size changes) and shows the bytes again
 // once the event loop runs; Refresh() does it at once.
 //
 // Typing a value back: the user types into a row and presses Enter. The text
@@ -79,7 +80,7 @@ public:
     QString Message() const;
 
 public slots:
-    // Reads the bytes at the editor's cursor again, at once.
+    // Reads the bytes at the editor's cursor (or selection) again, at once.
     void Refresh();
 
 signals:

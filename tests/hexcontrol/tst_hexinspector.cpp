@@ -212,6 +212,7 @@ void TTestHexInspector::FollowsAndWritesEditor()
     QCOMPARE(entered.count(), 1);
     QCOMPARE(entered.at(0).at(0).toLongLong(), 8);
     QCOMPARE(entered.at(0).at(1).toByteArray(), QByteArray("\xFF\xFE", 2));
+    QCOMPARE(editor.ChangeLog().UndoCount, 1); // one step for the value
     QCOMPARE(field->text(), QStringLiteral("-2"));
     QVERIFY(inspector.Message().isEmpty());
 
@@ -224,6 +225,13 @@ void TTestHexInspector::FollowsAndWritesEditor()
     QVERIFY(!inspector.EnterValue(V::vtUInt8, QStringLiteral("1")));
     QCOMPARE(editor.GetByte(8), uchar(0xFF));
     QCOMPARE(entered.count(), 1);
+
+    // A selection is read from its start.
+    editor.SetSelection(2, 4);
+    QCoreApplication::processEvents();
+    QCOMPARE(inspector.Offset(), 2);
+    QCOMPARE(inspector.ValueText(V::vtUInt16), QStringLiteral("772")); // 03 04, big endian
+    editor.ClearSelection();
 
     // Undo in the editor shows the old bytes again; so does a new file.
     editor.SetReadOnly(false);
