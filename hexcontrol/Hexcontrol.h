@@ -45,7 +45,9 @@
 //                               overwriting, a bar in front of the digit
 //                               when inserting
 //   UndoDepth                   steps undo and redo keep (1024; 0: no limit)
-// Colours are 0x00BBGGRR values (red in the low byte).
+// Colours are 0x00BBGGRR values (red in the low byte). Text colours left at
+// black (0, their initial value) are painted in the grey that reads on a
+// dark background colour (a dark desktop palette's window colour).
 //
 // Offsets and sizes are 64-bit (qint64) everywhere: the cursor, the sizes,
 // byte and word access, search results, the change log, the offset texts.
@@ -515,6 +517,9 @@ protected:
     // Sets the font colour for the cell at `offset` in `panel`; returns the
     // colour it replaced.
     unsigned SetCellColor(qint64 offset, int panel);
+    // `color` on the background colour: itself where it reads (4.5:1),
+    // else its nearest shade that does.
+    unsigned ReadableColor(unsigned color);
     void SortChangedOffsets();
     bool IsChanged(qint64 offset) const;
     // The byte at `offset` from the bytes read for this paint.
@@ -568,6 +573,7 @@ protected:
     QPointer<QScrollBar> FScrollBar;
     int FCursorPanel = 1, FCursorStyle = 0;
     unsigned FColorByte = 0, FColorCursor = 0, FColorChange = 0, FColorAscii = 0;
+    unsigned FReadableFrom[2] = {0, 0}, FReadableTo = 0; // ReadableColor's last answer
     int FPolkaDots = 0;
 
     std::unique_ptr<THexDocument> FDocument;

@@ -4,6 +4,7 @@
 #include "Hexcontrol.h"
 
 #include "Canvas.h"
+#include "Contrast.h"
 #include "Glimrapanel.h"
 #include "Hexchanged.h"
 #include "Hittest.h"
@@ -189,8 +190,23 @@ unsigned THexEditor::SetCellColor(qint64 offset, int panel)
         color = FColorChange;
     else
         color = panel == 0 ? FColorByte : FColorAscii;
-    FCanvas->SetFontColor(TColor(color));
+    // Black, the colours' initial value, reads on a light window colour only;
+    // on a dark desktop's it takes the grey that does. A colour the host
+    // chose is painted as it is.
+    FCanvas->SetFontColor(TColor(color == 0 ? ReadableColor(color) : color));
     return previous;
+}
+
+unsigned THexEditor::ReadableColor(unsigned color)
+{
+    // Cells come in runs of one colour: one contrast sum per change of it.
+    if (color != FReadableFrom[0] || FColor != FReadableFrom[1] || FReadableTo == 0) {
+        FReadableFrom[0] = color;
+        FReadableFrom[1] = FColor;
+        FReadableTo = unsigned(QColorToTColor(ReadableShade(TColorToQColor(TColor(color)), TColorToQColor(TColor(FColor)))))
+                      | 0x80000000u; // never 0: a valid answer
+    }
+    return FReadableTo & 0x00FFFFFFu;
 }
 
 bool THexEditor::Marked(qint64 offset, int count) const

@@ -289,6 +289,14 @@ void TestHexPaint::cellColours()
     const QImage after = ed.Snapshot();
     QCOMPARE(CountPixels(after, charCell(0x41), red), 0);
     QVERIFY(CountPixels(after, hexCell(2), red) > 5);
+
+    // Text left black on a dark background reads (4.5:1); a chosen colour stays.
+    ed.SetColor(RGBToTColor(0x30, 0x30, 0x30));
+    ed.SetColorByte(0);
+    const QImage dark = ed.Snapshot();
+    auto light = [](QRgb c) { return qGray(c) > 0x90; };
+    QVERIFY(CountPixels(dark, hexCell(6), light) > 5);
+    QVERIFY(CountPixels(dark, charCell(0x42), purple) > 5);
 }
 
 void TestHexPaint::cursorBlinks()
