@@ -29,7 +29,7 @@ set(_sdk_cmake ${CMAKE_INSTALL_LIBDIR}/cmake/TarvolinWidgets)
 # header that starts including another one takes it along.
 file(GLOB _sdk_pending ${TARVOLIN_ROOT}/controls/*.h)
 list(APPEND _sdk_pending ${TARVOLIN_ROOT}/hexcontrol/Hexcontrol.h ${TARVOLIN_ROOT}/hexcontrol/Hexdocument.h
-     ${TARVOLIN_ROOT}/hexcontrol/Hexaccessible.h ${TARVOLIN_ROOT}/hexcontrol/Hexinspector.h
+     ${TARVOLIN_ROOT}/hexcontrol/Hexaccessible.h ${TARVOLIN_ROOT}/hexcontrol/Hexvalueview.h
      ${TARVOLIN_ROOT}/hexcontrol/Hexgoto.h ${TARVOLIN_ROOT}/numbase/Numbase.h)
 set(_sdk_headers "")
 while(_sdk_pending)

@@ -3,7 +3,7 @@
 #include "Designerwidget.h"
 #include "Glimrapanel.h"
 #include "Hexcontrol.h"
-#include "Hexinspector.h"
+#include "Hexvalueview.h"
 #include "Htmllabel.h"
 
 namespace {
@@ -32,9 +32,9 @@ QList<TDesignerWidgetInfo> LibraryWidgets()
         {QStringLiteral("THexEditor"), GroupAdditional, QStringLiteral("Hexcontrol.h"),
          QStringLiteral("Hex editor for a byte buffer with undo, search and whole-file load and save"), false,
          QStringLiteral("0 0 560 300"), QString(), DesignerFactory<THexEditor>()},
-        {QStringLiteral("THexInspector"), GroupAdditional, QStringLiteral("Hexinspector.h"),
+        {QStringLiteral("THexValueView"), GroupAdditional, QStringLiteral("Hexvalueview.h"),
          QStringLiteral("The bytes at a hex editor's cursor as integers and floats, typed values written back"),
-         false, QStringLiteral("0 0 240 330"), QString(), DesignerFactory<THexInspector>()},
+         false, QStringLiteral("0 0 240 330"), QString(), DesignerFactory<THexValueView>()},
     };
 }
 

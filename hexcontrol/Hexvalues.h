@@ -1,6 +1,6 @@
 #pragma once
 // THexValues: the numbers a run of bytes makes, and numbers typed back as
-// bytes, with no widget. THexInspector (Hexinspector.h) shows them beside a
+// bytes, with no widget. THexValueView (Hexvalueview.h) shows them beside a
 // THexEditor; a program may also use them on its own.
 //
 // Types: signed and unsigned integers of 8, 16, 32 and 64 bits, and IEEE 754

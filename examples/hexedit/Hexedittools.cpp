@@ -6,7 +6,7 @@
 #include "Hexcontrol.h"
 #include "Hexeditwindow.h"
 #include "Hexgoto.h"
-#include "Hexinspector.h"
+#include "Hexvalueview.h"
 #include "Numbase.h"
 
 #include <QAction>
@@ -158,7 +158,7 @@ void THexEditWindow::BuildTools()
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setFocusPolicy(Qt::NoFocus); // its rows take the focus
-    FInspector = new THexInspector(scroll);
+    FInspector = new THexValueView(scroll);
     FInspector->setObjectName(QStringLiteral("Inspector"));
     FInspector->SetEditor(FEditor);
     scroll->setWidget(FInspector);

@@ -31,7 +31,7 @@ class QDockWidget;
 class QTreeWidget;
 class THexEditor;
 class THexGotoDialog;
-class THexInspector;
+class THexValueView;
 
 class THexEditWindow : public QMainWindow
 {
@@ -73,7 +73,7 @@ public:
     void FitToScreen(const QRect& available);
 
     THexEditor* Editor() const { return FEditor; }
-    THexInspector* Inspector() const { return FInspector; }
+    THexValueView* Inspector() const { return FInspector; }
     QAction* GotoAction() const { return FGotoAction; }
     // Null until Go to offset was first asked for.
     THexGotoDialog* GotoDialog() const { return FGotoDialog; }
@@ -174,7 +174,7 @@ private:
 
     QAction* FGotoAction = nullptr;
     THexGotoDialog* FGotoDialog = nullptr;
-    THexInspector* FInspector = nullptr;
+    THexValueView* FInspector = nullptr;
     QDockWidget* FInspectorDock = nullptr;
 
     QTreeWidget* FUndoList = nullptr;

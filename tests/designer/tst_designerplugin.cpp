@@ -51,7 +51,7 @@ void TDesignerPluginTest::Widgets_data()
     QTest::newRow("panel") << "TGlimraPanel" << "Additional" << "Glimrapanel.h" << true << "BarWidth" << 6;
     QTest::newRow("label") << "THtmlLabel" << "Samples" << "Htmllabel.h" << false << "WordWrap" << 0;
     QTest::newRow("hex editor") << "THexEditor" << "Additional" << "Hexcontrol.h" << false << "BytesPerLine" << 16;
-    QTest::newRow("hex inspector") << "THexInspector" << "Additional" << "Hexinspector.h" << false << "BigEndian" << 0;
+    QTest::newRow("hex inspector") << "THexValueView" << "Additional" << "Hexvalueview.h" << false << "BigEndian" << 0;
 }
 
 void TDesignerPluginTest::Widgets()

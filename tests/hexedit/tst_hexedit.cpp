@@ -7,7 +7,7 @@
 #include "Hexcontrol.h"
 #include "Hexedittools.h"
 #include "Hexeditwindow.h"
-#include "Hexinspector.h"
+#include "Hexvalueview.h"
 #include "Testenv.h"
 #include "Testfiles.h"
 
@@ -354,7 +354,7 @@ void TTestHexEdit::InspectorPanel()
 {
     TTestWindow window;
     QVERIFY(window.OpenFile(FPath));
-    THexInspector* inspector = window.Inspector();
+    THexValueView* inspector = window.Inspector();
     QCOMPARE(inspector->Editor(), window.Editor());
     window.Editor()->SetCursorOffset(10);
     QCoreApplication::processEvents();

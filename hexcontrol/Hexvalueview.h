@@ -1,5 +1,5 @@
 #pragma once
-// THexInspector: the bytes at a THexEditor's cursor (or at the start of its
+// THexValueView: the bytes at a THexEditor's cursor (or at the start of its
 // selection) read as numbers, one row per type (signed and unsigned integers
 // of 8, 16, 32 and 64 bits, floats of 32 and 64 bits; THexValues,
 // Hexvalues.h, reads and writes them), in the byte order the "Byte order"
@@ -7,7 +7,7 @@
 // would run past the end of the data shows "past the end" and takes no
 // typing.
 //
-//   auto* inspector = new THexInspector(dock);
+//   auto* inspector = new THexValueView(dock);
 //   inspector->SetEditor(editor);   // follows the cursor and every change
 //   dock->setWidget(inspector);
 //
@@ -44,13 +44,13 @@ class QLabel;
 class QLineEdit;
 class THexEditor;
 
-class THexInspector : public QWidget
+class THexValueView : public QWidget
 {
     Q_OBJECT
     Q_PROPERTY(bool BigEndian READ BigEndian WRITE SetBigEndian)
 
 public:
-    explicit THexInspector(QWidget* parent = nullptr);
+    explicit THexValueView(QWidget* parent = nullptr);
 
     // The editor followed and written to; null to follow none. The
     // inspector forgets an editor destroyed before it.

@@ -1,4 +1,4 @@
-#include "Hexinspector.h"
+#include "Hexvalueview.h"
 
 #include "Hexcontrol.h"
 
@@ -19,7 +19,7 @@ THexValues::TType TypeOf(int row)
 
 } // namespace
 
-THexInspector::THexInspector(QWidget* parent) : QWidget(parent)
+THexValueView::THexValueView(QWidget* parent) : QWidget(parent)
 {
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(4, 4, 4, 4);
@@ -63,7 +63,7 @@ THexInspector::THexInspector(QWidget* parent) : QWidget(parent)
     ShowValues();
 }
 
-void THexInspector::SetEditor(THexEditor* editor)
+void THexValueView::SetEditor(THexEditor* editor)
 {
     for (const QMetaObject::Connection& c : FConnections)
         disconnect(c);
@@ -85,7 +85,7 @@ void THexInspector::SetEditor(THexEditor* editor)
     ShowValues();
 }
 
-void THexInspector::SetBigEndian(bool value)
+void THexValueView::SetBigEndian(bool value)
 {
     FBigEndian = value;
     if (FByteOrder->currentIndex() != int(value))
@@ -93,30 +93,30 @@ void THexInspector::SetBigEndian(bool value)
     ShowValues();
 }
 
-void THexInspector::SetBytes(qint64 offset, const QByteArray& bytes)
+void THexValueView::SetBytes(qint64 offset, const QByteArray& bytes)
 {
     FOffset = offset;
     FBytes = offset >= 0 ? bytes.left(THexValues::MaxSize) : QByteArray();
     ShowValues();
 }
 
-QString THexInspector::ValueText(THexValues::TType type) const
+QString THexValueView::ValueText(THexValues::TType type) const
 {
     return THexValues::Text(type, reinterpret_cast<const unsigned char*>(FBytes.constData()), FBytes.size(),
                             FBigEndian);
 }
 
-QLineEdit* THexInspector::ValueField(THexValues::TType type) const
+QLineEdit* THexValueView::ValueField(THexValues::TType type) const
 {
     return type >= 0 && type < THexValues::TypeCount ? FFields[type] : nullptr;
 }
 
-QString THexInspector::Message() const
+QString THexValueView::Message() const
 {
     return FMessage->text();
 }
 
-void THexInspector::ScheduleRefresh()
+void THexValueView::ScheduleRefresh()
 {
     // Many signals come in a row (a load, an undo); one read serves them.
     if (FRefreshPending)
@@ -128,7 +128,7 @@ void THexInspector::ScheduleRefresh()
     });
 }
 
-void THexInspector::Refresh()
+void THexValueView::Refresh()
 {
     FRefreshPending = false;
     if (!FEditor) {
@@ -149,7 +149,7 @@ void THexInspector::Refresh()
     ShowValues();
 }
 
-void THexInspector::ShowValues()
+void THexValueView::ShowValues()
 {
     if (FOffset < 0) {
         FWhere->setText(tr("No data"));
@@ -164,7 +164,7 @@ void THexInspector::ShowValues()
         ShowRow(row, true);
 }
 
-void THexInspector::ShowRow(int row, bool keepTyping)
+void THexValueView::ShowRow(int row, bool keepTyping)
 {
     QLineEdit* field = FFields[row];
     const THexValues::TType type = TypeOf(row);
@@ -184,19 +184,19 @@ void THexInspector::ShowRow(int row, bool keepTyping)
     field->setAccessibleDescription(value.isNull() ? tr("past the end of the data") : QString());
 }
 
-bool THexInspector::Writable() const
+bool THexValueView::Writable() const
 {
     return !FEditor || (!FEditor->ReadOnly() && !FEditor->Document()->ReadOnly());
 }
 
-void THexInspector::Refuse(int row, const QString& why)
+void THexValueView::Refuse(int row, const QString& why)
 {
     FMessage->setText(why);
     FFields[row]->setAccessibleDescription(why);
     FFields[row]->selectAll();
 }
 
-bool THexInspector::EnterValue(THexValues::TType type, const QString& text)
+bool THexValueView::EnterValue(THexValues::TType type, const QString& text)
 {
     QLineEdit* field = ValueField(type);
     if (!field)
@@ -231,7 +231,7 @@ bool THexInspector::EnterValue(THexValues::TType type, const QString& text)
     return true;
 }
 
-bool THexInspector::eventFilter(QObject* watched, QEvent* e)
+bool THexValueView::eventFilter(QObject* watched, QEvent* e)
 {
     for (int row = 0; row < THexValues::TypeCount; ++row) {
         if (watched != FFields[row])

@@ -1,9 +1,9 @@
-// THexValues and THexInspector: bytes read as every type in both byte
+// THexValues and THexValueView: bytes read as every type in both byte
 // orders, typed values turned back into bytes or refused, random bytes
 // through text and back, and the widget following an editor and writing to
 // it.
 #include "Hexcontrol.h"
-#include "Hexinspector.h"
+#include "Hexvalueview.h"
 #include "Testenv.h"
 
 #include <QLineEdit>
@@ -17,7 +17,7 @@ using V = THexValues;
 
 } // namespace
 
-class TTestHexInspector : public QObject
+class TTestHexValueView : public QObject
 {
     Q_OBJECT
 private slots:
@@ -32,7 +32,7 @@ private:
     TTestConfigHome FConfig;
 };
 
-void TTestHexInspector::Texts_data()
+void TTestHexValueView::Texts_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<bool>("bigEndian");
@@ -66,7 +66,7 @@ void TTestHexInspector::Texts_data()
                              << QStringList{"-", "-", "-", "-", "-", "-", "-", "-", "-", "-"};
 }
 
-void TTestHexInspector::Texts()
+void TTestHexValueView::Texts()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(bool, bigEndian);
@@ -78,7 +78,7 @@ void TTestHexInspector::Texts()
     }
 }
 
-void TTestHexInspector::Typed_data()
+void TTestHexValueView::Typed_data()
 {
     QTest::addColumn<int>("type");
     QTest::addColumn<QString>("text");
@@ -126,7 +126,7 @@ void TTestHexInspector::Typed_data()
     QTest::newRow("float64 too small") << int(V::vtFloat64) << "1e-400" << false << QByteArray() << range;
 }
 
-void TTestHexInspector::Typed()
+void TTestHexValueView::Typed()
 {
     QFETCH(int, type);
     QFETCH(QString, text);
@@ -147,7 +147,7 @@ void TTestHexInspector::Typed()
 
 // Whatever the bytes, the text shown reads back as the same bytes (a NaN
 // keeps only its sign), in both byte orders.
-void TTestHexInspector::RandomBytesReadBack()
+void TTestHexValueView::RandomBytesReadBack()
 {
     QRandomGenerator rng(2024);
     for (int i = 0; i < 3000; ++i) {
@@ -175,16 +175,16 @@ void TTestHexInspector::RandomBytesReadBack()
     }
 }
 
-void TTestHexInspector::FollowsAndWritesEditor()
+void TTestHexValueView::FollowsAndWritesEditor()
 {
     THexEditor editor;
     const QByteArray data = QByteArray::fromHex("0102030405060708090A");
     QVERIFY(editor.Document()->SetMemory(data.size(), data.constData()));
     editor.SetSize(data.size());
     editor.SetCursorOffset(1);
-    THexInspector inspector;
+    THexValueView inspector;
     inspector.SetEditor(&editor);
-    QSignalSpy entered(&inspector, &THexInspector::OnValueEntered);
+    QSignalSpy entered(&inspector, &THexValueView::OnValueEntered);
     QCOMPARE(inspector.Offset(), 1);
     QCOMPARE(inspector.ValueText(V::vtUInt16), QStringLiteral("770")); // 02 03
 
@@ -245,5 +245,5 @@ void TTestHexInspector::FollowsAndWritesEditor()
     QVERIFY(inspector.ValueText(V::vtUInt8).isNull());
 }
 
-QTEST_MAIN(TTestHexInspector)
-#include "tst_hexinspector.moc"
+QTEST_MAIN(TTestHexValueView)
+#include "tst_hexvalueview.moc"
