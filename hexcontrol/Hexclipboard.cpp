@@ -2,6 +2,7 @@
 // input: what a paste reads is bounded by ClipboardLimit and checked before
 // a byte changes, and a copy that would not fit is refused whole.
 #include "Hexcontrol.h"
+#include "Numbase.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -32,18 +33,6 @@ QByteArray PanelText(QByteArray bytes)
     return QString::fromLatin1(bytes).toUtf8();
 }
 
-int HexValue(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    return -1;
-}
-
 // Hex bytes as the byte panel reads them: runs of hexadecimal digits cut
 // into pairs from the left (a run of odd length ends in a one-digit byte),
 // the runs apart by white space or line breaks, each with a "0x" of its own
@@ -66,7 +55,7 @@ bool HexPasteBytes(const QString& text, QByteArray* out)
             start += 2;
         int value = 0;
         for (qsizetype k = start; k < i; ++k) {
-            const int d = HexValue(text[k]);
+            const int d = HexDigitValue(text[k].toLatin1()); // 0 beyond Latin-1: not a digit
             if (d < 0)
                 return false;
             value = (value << 4) | d;

@@ -5,27 +5,13 @@
 #include "Hexcontrol.h"
 
 #include "Hexinternal.h"
+#include "Numbase.h"
 
 #include <QScrollBar>
 
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
-
-namespace {
-
-int HexDigit(char ch)
-{
-    if (ch >= '0' && ch <= '9')
-        return ch - '0';
-    if (ch >= 'a' && ch <= 'f')
-        return ch - 'a' + 10;
-    if (ch >= 'A' && ch <= 'F')
-        return ch - 'A' + 10;
-    return -1;
-}
-
-} // namespace
 
 // ---------------------------------------------------------------------------
 // The cursor and the selection
@@ -216,7 +202,7 @@ void THexEditor::ProcessInsertInput(char ch)
     }
     if (FBaseBytes == 16) {
         // The first digit inserts the byte, the second completes it.
-        const int digit = HexDigit(ch);
+        const int digit = HexDigitValue(ch);
         if (digit < 0)
             return;
         if (FDigit == 0) {

@@ -36,11 +36,6 @@ QByteArray NativeName(const QString& path)
     return QFile::encodeName(path);
 }
 
-QString EditorText(const char* text)
-{
-    return QString::fromLatin1(text);
-}
-
 } // namespace
 
 bool THexEditWindow::OpenFile(const QString& path)
@@ -220,17 +215,7 @@ qint64 THexEditWindow::FindFromBar()
     if (started)
         WaitForWork(tr("Searching..."));
     disconnect(done);
-    if (found >= 0) {
-        char offset[THexEditor::TextSize];
-        FEditor->FormatOffset(found, offset);
-        FFindStatus->setText(tr("Found at %1").arg(EditorText(offset)));
-        FEditor->SetCursorOffset(found);
-    } else if (found == THexEditor::FindCancelled) {
-        FFindStatus->setText(tr("Stopped"));
-    } else {
-        FFindStatus->setText(tr("Not found"));
-    }
-    return found;
+    return ShowFound(found);
 }
 
 THexEditWindow::TChangedAnswer THexEditWindow::AskChangedOnDisk()
