@@ -43,9 +43,11 @@ void THexEditWindow::BuildEditActions(QMenu* edit)
     });
     find->setShortcut(QKeySequence::Find);
     QAction* findNext = edit->addAction(tr("Find &Next"), this, [this] { FindFromBar(); });
-    findNext->setShortcut(QKeySequence::FindNext);
+    // F3 on every desktop: GNOME's own binding for these is Ctrl+G, which is
+    // Go to Offset here.
+    findNext->setShortcut(QKeySequence(Qt::Key_F3));
     QAction* findPrevious = edit->addAction(tr("Find Pre&vious"), this, [this] { FindPreviousFromBar(); });
-    findPrevious->setShortcut(QKeySequence::FindPrevious);
+    findPrevious->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3));
     QAction* findAll = edit->addAction(tr("Find &All"), this, [this] { FindAllFromBar(); });
     findAll->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F3));
     QAction* replace = edit->addAction(tr("&Replace..."), this, [this] {
