@@ -150,7 +150,7 @@ TFormMorvic::TFormMorvic(const QStringList& arguments, QWidget* parent)
     // desktop's text colour where it reads well there, else black or white.
     const QColor fill = TColorToQColor(FUi->GlimraPanel1->Color());
     for (QLabel* label : FUi->GlimraPanel1->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
-        if (label == FUi->Label4 || label == FUi->PanelRGB)
+        if (label == FUi->PanelRGB)
             continue;
         QPalette readable = label->palette();
         readable.setColor(QPalette::WindowText, ReadableTextColor(readable.color(QPalette::WindowText), fill));

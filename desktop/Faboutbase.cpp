@@ -30,9 +30,13 @@ TFormAboutBase::TFormAboutBase(QWidget* owner)
         if (label->height() < needed)
             label->resize(label->width(), needed);
     }
+    for (TLinkLabel* link : findChildren<TLinkLabel*>()) {
+        if (link->height() < link->fontMetrics().height())
+            link->resize(link->width(), link->fontMetrics().height());
+    }
 
     // The product links, top to bottom.
-    QLabel* const products[WebProductCount] = {FUi->Label6, FUi->Label2, FUi->Label4, FUi->Label3, FUi->Label5};
+    TLinkLabel* const products[WebProductCount] = {FUi->Label6, FUi->Label2, FUi->Label4, FUi->Label3, FUi->Label5};
     for (int i = 0; i < WebProductCount; ++i)
         products[i]->setText(QString::fromLatin1(WebProducts[i].Name));
     // The links' blue stays while it reads well on the dialog's colour; on a
@@ -115,7 +119,7 @@ bool TFormAboutBase::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::MouseButtonRelease) {
         auto* mouse = static_cast<QMouseEvent*>(event);
-        auto* label = qobject_cast<QLabel*>(watched);
+        auto* label = qobject_cast<TLinkLabel*>(watched);
         if (label && mouse->button() == Qt::LeftButton && label->rect().contains(mouse->position().toPoint())) {
             if (label == FUi->LabelUrl)
                 LabelUrlClick(label);

@@ -2,9 +2,11 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QEvent>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QStyle>
+#include <QStyleOption>
 #include <QStyleOptionFocusRect>
 
 namespace {
@@ -17,7 +19,7 @@ public:
     QString text(QAccessible::Text t) const override
     {
         if (t == QAccessible::Name && widget()->accessibleName().isEmpty())
-            return static_cast<const QLabel*>(widget())->text();
+            return static_cast<const TLinkLabel*>(widget())->text();
         return QAccessibleWidget::text(t);
     }
     QStringList actionNames() const override { return QStringList{pressAction()} + QAccessibleWidget::actionNames(); }
@@ -45,16 +47,48 @@ QAccessibleInterface* LinkLabelFactory(const QString& className, QObject* object
 
 } // namespace
 
-TLinkLabel::TLinkLabel(QWidget* parent) : QLabel(parent)
+TLinkLabel::TLinkLabel(QWidget* parent) : QWidget(parent)
 {
     static const bool installed = [] {
         QAccessible::installFactory(&LinkLabelFactory);
         return true;
     }();
     Q_UNUSED(installed);
-    // In this order: taking away the text interaction takes the focus too.
-    setTextInteractionFlags(Qt::NoTextInteraction);
     setFocusPolicy(Qt::TabFocus);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+}
+
+void TLinkLabel::setText(const QString& text)
+{
+    if (text == FText)
+        return;
+    FText = text;
+    updateGeometry();
+    update();
+    QAccessibleEvent changed(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&changed);
+}
+
+void TLinkLabel::setAlignment(Qt::Alignment alignment)
+{
+    FAlignment = alignment;
+    update();
+}
+
+QSize TLinkLabel::sizeHint() const
+{
+    // What a plain-text label asks for: its text's bounding box and margins.
+    const int flags = int(FAlignment & ~(Qt::AlignVCenter | Qt::AlignHCenter));
+    const QRect box = fontMetrics().boundingRect(0, 0, 2000, 2000, flags, FText);
+    const QMargins margins = contentsMargins();
+    return box.size().grownBy(margins);
+}
+
+bool TLinkLabel::event(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        updateGeometry();
+    return QWidget::event(event);
 }
 
 void TLinkLabel::keyPressEvent(QKeyEvent* event)
@@ -68,18 +102,24 @@ void TLinkLabel::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     default:
-        QLabel::keyPressEvent(event);
+        QWidget::keyPressEvent(event);
     }
 }
 
-void TLinkLabel::paintEvent(QPaintEvent* event)
+void TLinkLabel::paintEvent(QPaintEvent*)
 {
-    QLabel::paintEvent(event);
+    QPainter painter(this);
+    QStyleOption option;
+    option.initFrom(this);
+    // The text's own direction places it, as in a label.
+    const bool rightToLeft = FText.isRightToLeft();
+    const Qt::Alignment align = QStyle::visualAlignment(rightToLeft ? Qt::RightToLeft : Qt::LeftToRight, FAlignment);
+    const int flags = int(align) | (rightToLeft ? Qt::TextForceRightToLeft : Qt::TextForceLeftToRight);
+    style()->drawItemText(&painter, contentsRect(), flags, option.palette, isEnabled(), FText, foregroundRole());
     if (!hasFocus())
         return;
-    QPainter painter(this);
-    QStyleOptionFocusRect option;
-    option.initFrom(this);
-    option.backgroundColor = palette().color(backgroundRole());
-    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    focus.backgroundColor = palette().color(backgroundRole());
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
 }

@@ -2,6 +2,7 @@
 // fields, clicks on the buttons, the swatch read back as pixels.
 #include "Fmorvic.h"
 #include "Formfont.h"
+#include "Linklabel.h"
 #include "Testenv.h"
 
 #include <QApplication>
@@ -159,10 +160,14 @@ private slots:
         // Whatever fallback family the machine has, no caption may be cut off.
         // A mnemonic's "&" is not drawn.
         const auto shown = [](QString text) { return text.remove(QLatin1Char('&')); };
-        for (QLabel* label : FForm->findChildren<QLabel*>()) {
+        QList<QPair<QWidget*, QString>> labels;
+        for (QLabel* label : FForm->findChildren<QLabel*>())
+            labels.append({label, label->text()});
+        for (TLinkLabel* link : FForm->findChildren<TLinkLabel*>())
+            labels.append({link, link->text()});
+        for (const auto& [label, text] : labels) {
             const QFontMetrics fm(label->font());
-            QVERIFY2(fm.horizontalAdvance(shown(label->text())) <= label->contentsRect().width(),
-                qPrintable(label->objectName()));
+            QVERIFY2(fm.horizontalAdvance(shown(text)) <= label->contentsRect().width(), qPrintable(label->objectName()));
             QVERIFY2(fm.ascent() + 1 <= label->height(), qPrintable(label->objectName()));
         }
         for (QPushButton* button : FForm->findChildren<QPushButton*>()) {

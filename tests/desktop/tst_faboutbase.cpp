@@ -2,6 +2,7 @@
 // ending the modal loop, and the link labels opening their addresses.
 #include "Faboutbase.h"
 
+#include "Linklabel.h"
 #include "Shellopen.h"
 #include "Testenv.h"
 #include "Weblinks.h"
@@ -21,12 +22,15 @@ private:
 
     static QString Text(const QDialog& d, const char* name)
     {
-        const QLabel* label = d.findChild<QLabel*>(name);
-        return label ? label->text() : QStringLiteral("<missing %1>").arg(QLatin1String(name));
+        if (const QLabel* label = d.findChild<QLabel*>(name))
+            return label->text();
+        if (const TLinkLabel* link = d.findChild<TLinkLabel*>(name))
+            return link->text();
+        return QStringLiteral("<missing %1>").arg(QLatin1String(name));
     }
 
     // The lowest row of device pixels the label paints its text into, or -1.
-    static int LowestInk(QLabel& label, qreal ratio)
+    static int LowestInk(QWidget& label, qreal ratio)
     {
         const QRgb background = qRgb(0x12, 0x34, 0x56);
         QImage image(label.size() * ratio, QImage::Format_RGB32);
@@ -58,7 +62,7 @@ private slots:
             QCOMPARE(ok->geometry(), QRect(160, 272, 75, 25));
             QCOMPARE(box.size(), QSize(396, 305));
             // At least the layout's height: the face in use may need more.
-            const QRect last = box.findChild<QLabel*>("Label5")->geometry();
+            const QRect last = box.findChild<TLinkLabel*>("Label5")->geometry();
             QCOMPARE(last.topLeft(), QPoint(8, 240));
             QCOMPARE(last.width(), 377);
             QVERIFY(last.height() >= 13 && last.bottom() < ok->y());
@@ -78,7 +82,12 @@ private slots:
     {
         QFETCH(qreal, ratio);
         TFormAboutBase box;
-        for (QLabel* label : box.findChildren<QLabel*>()) {
+        QList<QWidget*> labels;
+        for (QLabel* label : box.findChildren<QLabel*>())
+            labels << label;
+        for (TLinkLabel* link : box.findChildren<TLinkLabel*>())
+            labels << link;
+        for (QWidget* label : labels) {
             const int height = label->height();
             const int shown = LowestInk(*label, ratio);
             label->resize(label->width(), height + 20);
@@ -123,7 +132,7 @@ private slots:
         });
         TFormAboutBase box;
         box.show();
-        QLabel* link = box.findChild<QLabel*>(label);
+        TLinkLabel* link = box.findChild<TLinkLabel*>(label);
         QVERIFY(link);
         QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
         QVERIFY(link->font().underline());
@@ -135,6 +144,53 @@ private slots:
         QTest::keyClick(link, Qt::Key_Space);
         SetShellOpenHandler({});
         QCOMPARE(opened, QList<QUrl>(3, QUrl(address)));
+    }
+
+    // A link label draws and measures its text as a plain-text label with
+    // the same font, palette and alignment does, in either direction.
+    void linkLabelLooksLikeALabel_data()
+    {
+        QTest::addColumn<qreal>("ratio");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("alignment");
+        const int leftMiddle = int(Qt::AlignLeft | Qt::AlignVCenter);
+        const int centreTop = int(Qt::AlignHCenter | Qt::AlignTop);
+        for (const qreal ratio : {1.0, 2.0}) {
+            const QByteArray at = " at " + QByteArray::number(ratio);
+            QTest::newRow("left" + at) << ratio << "visit www.example.org" << leftMiddle;
+            QTest::newRow("centred" + at) << ratio << "gypsy & quay" << centreTop;
+            QTest::newRow("right to left" + at) << ratio << QString::fromUtf8("\u05e9\u05dc\u05d5\u05dd") << leftMiddle;
+        }
+    }
+    void linkLabelLooksLikeALabel()
+    {
+        QFETCH(qreal, ratio);
+        QFETCH(QString, text);
+        QFETCH(int, alignment);
+        QFont font;
+        font.setUnderline(true);
+        QPalette palette;
+        palette.setColor(QPalette::WindowText, QColor(0, 0, 0xCF));
+        QLabel label;
+        TLinkLabel link;
+        for (QWidget* widget : {static_cast<QWidget*>(&label), static_cast<QWidget*>(&link)}) {
+            widget->setFont(font);
+            widget->setPalette(palette);
+            widget->setGeometry(0, 0, 160, 20);
+        }
+        label.setText(text);
+        label.setAlignment(Qt::Alignment(alignment));
+        link.setText(text);
+        link.setAlignment(Qt::Alignment(alignment));
+        QCOMPARE(link.sizeHint(), label.sizeHint());
+        const auto picture = [ratio](QWidget& widget) {
+            QImage image(widget.size() * ratio, QImage::Format_RGB32);
+            image.setDevicePixelRatio(ratio);
+            image.fill(Qt::white);
+            widget.render(&image);
+            return image;
+        };
+        QCOMPARE(picture(link), picture(label));
     }
 };
 

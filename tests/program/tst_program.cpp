@@ -6,6 +6,7 @@
 #include "Faboutbase.h"
 #include "Fmorvic.h"
 #include "Hidetask.h"
+#include "Linklabel.h"
 #include "Messagebox.h"
 #include "Paths.h"
 #include "Resources.h"
@@ -434,7 +435,7 @@ private slots:
         QList<QUrl> opened;
         SetShellOpenHandler([&opened](const QUrl& url) { opened << url; return true; });
         Start()->show();
-        auto* label = FForm->findChild<QLabel*>("Label4");
+        auto* label = FForm->findChild<TLinkLabel*>("Label4");
         QCOMPARE(label->text(), QString("visit ") + WebMakerHost);
         QTest::mouseClick(label, Qt::LeftButton, Qt::NoModifier, label->rect().center());
         QCOMPARE(opened, QList<QUrl>{QUrl(QString::fromLatin1(WebMakerSite))});
