@@ -30,3 +30,37 @@ click_until() {
   done
   fail "$what did not open after $try clicks"
 }
+
+# end_processes <pid...>: asks each process to end (SIGTERM), with the
+# script's other background jobs and the services the test's own session bus
+# started for it (they write to the test's output too), gives them five
+# seconds, then kills what is left, and reaps them all. A script's clean-up
+# must not hang on a server or panel that ignores the request while it shuts
+# down: the test would then run into its time limit after it passed.
+end_processes() {
+  local p left deadline=$((SECONDS + 5))
+  local jobs
+  mapfile -t jobs < <(jobs -p)
+  set -- "$@" "${jobs[@]}"
+  if [ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
+    for p in /proc/[0-9]*; do
+      grep -qzxF "DBUS_STARTER_ADDRESS=$DBUS_SESSION_BUS_ADDRESS" "$p/environ" 2>/dev/null && set -- "$@" "${p#/proc/}"
+    done
+  fi
+  for p in "$@"; do kill "$p" 2>/dev/null; done
+  while :; do
+    left=""
+    for p in "$@"; do
+      # An ended process whose parent is gone may stay a zombie: it is over.
+      kill -0 "$p" 2>/dev/null && [ "$(cut -d' ' -f3 "/proc/$p/stat" 2>/dev/null)" != Z ] && left="$left $p"
+    done
+    [ -z "$left" ] && break
+    if [ $SECONDS -ge $deadline ]; then
+      for p in $left; do kill -KILL "$p" 2>/dev/null; done
+      break
+    fi
+    sleep 0.05
+  done
+  for p in "$@"; do wait "$p" 2>/dev/null; done
+  return 0
+}

@@ -55,8 +55,7 @@ APP=""
 WM=""
 BUS=""
 cleanup() {
-  for p in $APP $WM $BUS; do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
+  end_processes $APP $WM $BUS
 }
 trap cleanup EXIT
 

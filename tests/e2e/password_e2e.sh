@@ -32,8 +32,7 @@ APP=""
 TR=""
 WM=""
 cleanup() {
-  for p in $APP $TR $WM; do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
+  end_processes $APP $TR $WM
 }
 trap cleanup EXIT
 

@@ -32,8 +32,7 @@ PIDS=()
 APP=""
 TR=""
 cleanup() {
-  for p in "${PIDS[@]}" $APP $TR; do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
+  end_processes "${PIDS[@]}" $APP $TR
 }
 trap cleanup EXIT
 

@@ -68,8 +68,7 @@ APP=""
 BAR=""
 SWAY=""
 cleanup() {
-  for p in $APP $BAR $SWAY "${PIDS[@]}"; do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
+  end_processes $APP $BAR $SWAY "${PIDS[@]}"
 }
 trap cleanup EXIT
 step() { echo "== $*"; }

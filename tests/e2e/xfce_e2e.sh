@@ -52,8 +52,7 @@ PIDS=()
 APP=""
 PANEL=""
 cleanup() {
-  for p in "${PIDS[@]}" $APP $PANEL; do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
+  end_processes "${PIDS[@]}" $APP $PANEL
 }
 trap cleanup EXIT
 step() { echo "== $*"; }
