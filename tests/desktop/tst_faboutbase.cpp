@@ -3,6 +3,7 @@
 #include "Faboutbase.h"
 
 #include "Linklabel.h"
+#include "Paintimage.h"
 #include "Shellopen.h"
 #include "Testenv.h"
 #include "Weblinks.h"
@@ -183,14 +184,7 @@ private slots:
         link.setText(text);
         link.setAlignment(Qt::Alignment(alignment));
         QCOMPARE(link.sizeHint(), label.sizeHint());
-        const auto picture = [ratio](QWidget& widget) {
-            QImage image(widget.size() * ratio, QImage::Format_RGB32);
-            image.setDevicePixelRatio(ratio);
-            image.fill(Qt::white);
-            widget.render(&image);
-            return image;
-        };
-        QCOMPARE(picture(link), picture(label));
+        QCOMPARE(RenderImage(link, ratio), RenderImage(label, ratio));
     }
 };
 
