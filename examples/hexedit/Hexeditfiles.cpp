@@ -21,6 +21,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTimer>
 
 namespace {
 
@@ -115,6 +116,10 @@ void THexEditWindow::WaitForWork(const QString& what)
     disconnect(saved);
     disconnect(all);
     disconnect(replaced);
+    if (FCloseAfterWork) {
+        FCloseAfterWork = false;
+        QTimer::singleShot(0, this, &QWidget::close);
+    }
 }
 
 bool THexEditWindow::SaveFile()

@@ -156,6 +156,9 @@ void THexEditWindow::BuildMenus()
     file->addSeparator();
     QAction* quit = file->addAction(tr("&Quit"), this, &QWidget::close);
     quit->setShortcut(QKeySequence::Quit);
+    // Also the window's own: its key still works while long work has the
+    // menu bar disabled.
+    addAction(quit);
 
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
     // The captions are replaced by the change they would undo or redo.
@@ -427,8 +430,11 @@ void THexEditWindow::ShowMessage(const QString& caption, const QString& text)
 
 void THexEditWindow::closeEvent(QCloseEvent* e)
 {
-    // Long work first ends (or is cancelled) in its progress dialog.
+    // Long work first ends (or is cancelled in its progress dialog); the
+    // window closes then, asking about changes as ever (Ctrl+S, Ctrl+Q
+    // saves and quits).
     if (FWorking) {
+        FCloseAfterWork = true;
         e->ignore();
         return;
     }

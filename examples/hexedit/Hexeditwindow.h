@@ -151,6 +151,7 @@ private:
     QTimer* FBlinkTimer = nullptr;
     QFileSystemWatcher* FWatcher = nullptr;
     bool FWorking = false;
+    bool FCloseAfterWork = false; // a close asked for while the work ran
 
     QAction* FSaveAction = nullptr;
     QAction* FSaveAsAction = nullptr;

@@ -83,6 +83,7 @@ private slots:
     void FitsTheScreen();
     void EditMenuInsertAndSavePoint();
     void FindAllAndReplace();
+    void QuitDuringLongWork();
 
 private:
     TTestConfigHome FConfig;
@@ -479,6 +480,38 @@ void TTestHexEdit::FindAllAndReplace()
     QCOMPARE(window.FindStatus()->text(), QStringLiteral("2 replaced"));
     window.SaveAction()->trigger();
     QCOMPARE(ReadFile(FPath), QByteArray("cow dog lion bird lion"));
+}
+
+// Ctrl+Q while a search runs (the menu bar is disabled then) is not lost:
+// the window closes once the work is over.
+void TTestHexEdit::QuitDuringLongWork()
+{
+    QFile big(FPath);
+    QVERIFY(big.resize(qint64(256) << 20)); // sparse: many slices of searching
+    TTestWindow window;
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QVERIFY(window.OpenFile(FPath));
+    window.FindMode()->setCurrentIndex(window.FindMode()->findData(int(THexEditor::smText)));
+    window.FindText()->setText(QStringLiteral("zz")); // nowhere in the file
+    // Quit is also the window's own action, so that its key works while the
+    // menu bar is disabled. (The offscreen platform binds no key to Quit.)
+    QAction* quit = nullptr;
+    for (QAction* action : window.actions())
+        quit = action->text() == QStringLiteral("&Quit") ? action : quit;
+    QVERIFY(quit);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    bool busy = false;
+    QTimer::singleShot(0, &window, [&] {
+        busy = window.Editor()->Busy();
+        QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+    });
+    QCOMPARE(window.FindFromBar(), -1);
+    QVERIFY(busy);
+    QVERIFY(window.isVisible());
+    QCoreApplication::processEvents();
+    QVERIFY(!window.isVisible());
 }
 
 QTEST_MAIN(TTestHexEdit)
