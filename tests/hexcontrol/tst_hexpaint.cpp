@@ -3,6 +3,7 @@
 #include "Canvas.h"
 #include "Hexprobe.h"
 #include "Hittest.h"
+#include "Paintimage.h"
 #include "Testenv.h"
 
 #include <QScrollBar>
@@ -359,21 +360,15 @@ void TestHexPaint::blinkRepaintsOnlyTheCursor()
     ed.SetColor(RGBToTColor(255, 255, 255));
     ed.SetCursorPanel(0);
     ed.MoveCursor(37);
-    auto render = [&](const QRegion& region) {
-        QImage image(ed.size() * ratio, QImage::Format_RGB32);
-        image.setDevicePixelRatio(ratio);
-        image.fill(Qt::magenta);
-        ed.render(&image, QPoint(), region, QWidget::RenderFlags());
-        return image;
-    };
-    QImage screen = render(QRegion(ed.rect()));
+    auto render = [&] { return RenderImage(ed, ratio, QWidget::RenderFlags()); };
+    QImage screen = render();
     for (int blink = 0; blink < 6; ++blink) {
         ed.AnimateCursor();
         const QRect strip(ed.FCursorX, ed.FCursorY, ed.FCursorWidth, 2);
         HitListClear(ed.FHitList.get());
         ed.render(&screen, strip.topLeft(), QRegion(strip), QWidget::RenderFlags());
         QCOMPARE(ed.FHitList->Count, 0);
-        QCOMPARE(screen, render(QRegion(ed.rect())));
+        QCOMPARE(screen, render());
     }
 }
 
@@ -459,13 +454,7 @@ void TestHexPaint::insertCursorAndSelection()
     ed.SetColorCursor(RGBToTColor(220, 0, 0));
     ed.SetCursorPanel(0);
     ed.MoveCursor(21);
-    auto render = [&] {
-        QImage image(ed.size() * ratio, QImage::Format_RGB32);
-        image.setDevicePixelRatio(ratio);
-        image.fill(Qt::magenta);
-        ed.render(&image, QPoint(), QRegion(ed.rect()), QWidget::RenderFlags());
-        return image;
-    };
+    auto render = [&] { return RenderImage(ed, ratio, QWidget::RenderFlags()); };
     // Device pixels of a logical rectangle that are (not) `colour`.
     auto count = [&](const QImage& image, const QRect& r, QRgb colour) {
         int n = 0;
