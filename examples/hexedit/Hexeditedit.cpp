@@ -106,17 +106,22 @@ void THexEditWindow::UpdateEditActions()
     FInsertModeAction->setChecked(insert);
 }
 
-bool THexEditWindow::SameSearch(QByteArray* text, int* mode, int* flags)
+// What the find bar asks for: the text (hex text checked and made plain
+// digit pairs; false, with the reason shown, when it is not hex), the mode
+// and the flags; `same` when it is what the last search asked for, which
+// then becomes this one.
+bool THexEditWindow::ReadFindBar(QByteArray* text, int* mode, int* flags, bool* same)
 {
     *text = FFindText->text().toLatin1();
     *mode = FFindMode->currentData().toInt();
+    if (*mode == THexEditor::smHex && !CheckHexSearchText(text))
+        return false;
     *flags = (FMatchCase->isChecked() ? int(THexEditor::sfMatchCase) : 0)
              | (FFromCursor->isChecked() ? int(THexEditor::sfFromCursor) : 0);
     const QString key = QStringLiteral("%1/%2/").arg(*mode).arg(*flags) + QString::fromLatin1(*text);
-    if (key == FLastFindKey)
-        return true;
+    *same = key == FLastFindKey;
     FLastFindKey = key;
-    return false;
+    return true;
 }
 
 qint64 THexEditWindow::ShowFound(qint64 found)
@@ -140,7 +145,9 @@ qint64 THexEditWindow::FindPreviousFromBar()
         return -1;
     QByteArray text;
     int mode = 0, flags = 0;
-    const bool same = SameSearch(&text, &mode, &flags);
+    bool same = false;
+    if (!ReadFindBar(&text, &mode, &flags, &same))
+        return -1;
     qint64 found = -1;
     const auto done = connect(FEditor, &THexEditor::OnFindDone, this, [&found](QObject*, qint64 at) { found = at; });
     const bool started = same ? FEditor->StartFindPrevious() : FEditor->StartFindLast(text.constData(), mode, flags);
@@ -156,7 +163,9 @@ qint64 THexEditWindow::FindAllFromBar()
         return -1;
     QByteArray text;
     int mode = 0, flags = 0;
-    SameSearch(&text, &mode, &flags);
+    bool same = false;
+    if (!ReadFindBar(&text, &mode, &flags, &same))
+        return 0;
     FLastFindKey.clear(); // the next Find starts from the start again
     qint64 count = 0;
     const auto done = connect(FEditor, &THexEditor::OnFindAllDone, this, [&count](QObject*, qint64 n) { count = n; });
@@ -180,7 +189,9 @@ bool THexEditWindow::ReplaceFromBar()
     // found and finds the next one.
     QByteArray text;
     int mode = 0, flags = 0;
-    const bool same = SameSearch(&text, &mode, &flags);
+    bool same = false;
+    if (!ReadFindBar(&text, &mode, &flags, &same))
+        return false;
     bool replaced = false;
     if (same) {
         const QByteArray with = FReplaceText->text().toLatin1();
@@ -200,7 +211,9 @@ qint64 THexEditWindow::ReplaceAllFromBar()
         return -1;
     QByteArray text;
     int mode = 0, flags = 0;
-    SameSearch(&text, &mode, &flags);
+    bool same = false;
+    if (!ReadFindBar(&text, &mode, &flags, &same))
+        return -1;
     FLastFindKey.clear();
     const QByteArray with = FReplaceText->text().toLatin1();
     qint64 count = 0;

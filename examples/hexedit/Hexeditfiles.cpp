@@ -201,22 +201,14 @@ qint64 THexEditWindow::FindFromBar()
 {
     if (FWorking)
         return -1;
-    QByteArray text = FFindText->text().toLatin1();
-    const int mode = FFindMode->currentData().toInt();
-    if (mode == THexEditor::smHex && !CheckHexSearchText(&text))
+    QByteArray text;
+    int mode = 0, flags = 0;
+    bool same = false;
+    if (!ReadFindBar(&text, &mode, &flags, &same))
         return -1;
-    const int flags = (FMatchCase->isChecked() ? int(THexEditor::sfMatchCase) : 0)
-                      | (FFromCursor->isChecked() ? int(THexEditor::sfFromCursor) : 0);
-    const QString key = QStringLiteral("%1/%2/").arg(mode).arg(flags) + QString::fromLatin1(text);
     qint64 found = -1;
     const auto done = connect(FEditor, &THexEditor::OnFindDone, this, [&found](QObject*, qint64 at) { found = at; });
-    bool started;
-    if (key == FLastFindKey) {
-        started = FEditor->StartFindNext();
-    } else {
-        FLastFindKey = key;
-        started = FEditor->StartFindFirst(text.constData(), mode, flags);
-    }
+    const bool started = same ? FEditor->StartFindNext() : FEditor->StartFindFirst(text.constData(), mode, flags);
     if (started)
         WaitForWork(tr("Searching..."));
     disconnect(done);

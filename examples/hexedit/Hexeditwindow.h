@@ -119,7 +119,7 @@ private:
     void UpdateEditActions();
     // The search the bar asks for: text, mode, flags; and whether it is the
     // one running (the bar unchanged since).
-    bool SameSearch(QByteArray* text, int* mode, int* flags);
+    bool ReadFindBar(QByteArray* text, int* mode, int* flags, bool* same);
     // Moves to a match found, or says why there is none.
     qint64 ShowFound(qint64 found);
     void BuildFindBar(QWidget* parent);

@@ -480,6 +480,17 @@ void TTestHexEdit::FindAllAndReplace()
     QCOMPARE(window.FindStatus()->text(), QStringLiteral("2 replaced"));
     window.SaveAction()->trigger();
     QCOMPARE(ReadFile(FPath), QByteArray("cow dog lion bird lion"));
+
+    // Hex text with 0x, spaces and capitals reads alike for every button.
+    window.FindMode()->setCurrentIndex(window.FindMode()->findData(int(THexEditor::smHex)));
+    window.FindText()->setText(QStringLiteral("0x6C 69"));
+    QCOMPARE(window.FindAllFromBar(), 2);
+    window.ReplaceText()->setText(QStringLiteral("4c49"));
+    QVERIFY(!window.ReplaceFromBar()); // finds the first
+    QVERIFY(window.ReplaceFromBar());
+    QVERIFY(window.ReplaceFromBar());
+    window.SaveAction()->trigger();
+    QCOMPARE(ReadFile(FPath), QByteArray("cow dog LIon bird LIon"));
 }
 
 // Ctrl+Q while a search runs (the menu bar is disabled then) is not lost:
