@@ -25,8 +25,6 @@
 
 namespace {
 
-const char AppTitle[] = "hexedit";
-
 QString Quoted(const QString& path)
 {
     return QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(path));

@@ -230,8 +230,7 @@ void THexEditWindow::FitToScreen(const QRect& available)
     if (panels) {
         // Past their least width, the panels and the find bar's field share
         // what is left.
-        const int least = centralWidget()->minimumSizeHint().width();
-        const int wanted = least + qMax(0, centralWidget()->sizeHint().width() - least) / 2;
+        const int wanted = centralWidth + qMax(0, centralWidget()->sizeHint().width() - centralWidth) / 2;
         const int panelWidth = qBound(LeastPanelWidth, size.width() - wanted, PreferredPanelWidth);
         resizeDocks({FInspectorDock}, {panelWidth}, Qt::Horizontal);
         // The inspector shows all its rows where the height allows; the

@@ -38,7 +38,6 @@
 
 namespace {
 
-const char AppTitle[] = "hexedit";
 // One blink step; the cursor shows for three steps and hides for three.
 const int BlinkInterval = 100;
 const int DotCount = 30;
@@ -337,7 +336,6 @@ void THexEditWindow::ConnectEditor()
         FModeLabel->setText(insert ? tr("INS") : tr("OVR"));
         FModeLabel->setToolTip(insert ? tr("Insert mode: typing inserts bytes (Insert switches)")
                                       : tr("Overwrite mode: typing writes over bytes (Insert switches)"));
-        FInsertModeAction->setChecked(insert);
         UpdateEditActions();
     });
     connect(FEditor, &THexEditor::OnClipboardRefused, this, [this](QObject*, int reason, qint64 length) {

@@ -80,9 +80,7 @@ public:
     QAction* UndoAction() const { return FUndoAction; }
     QAction* RedoAction() const { return FRedoAction; }
     QAction* SaveAction() const { return FSaveAction; }
-    QAction* CutAction() const { return FCutAction; }
     QAction* CopyAction() const { return FCopyAction; }
-    QAction* PasteAction() const { return FPasteAction; }
     QAction* DeleteAction() const { return FDeleteAction; }
     QAction* InsertModeAction() const { return FInsertModeAction; }
     QLineEdit* ReplaceText() const { return FReplaceText; }
@@ -150,6 +148,7 @@ private:
     QScrollBar* FScrollBar = nullptr;
     QTimer* FBlinkTimer = nullptr;
     QFileSystemWatcher* FWatcher = nullptr;
+    static constexpr char AppTitle[] = "hexedit";
     bool FWorking = false;
     bool FCloseAfterWork = false; // a close asked for while the work ran
 
