@@ -22,7 +22,13 @@ run_under_xvfb() {
 
 window_visible() { [ -n "$(xdotool search --onlyvisible --name '^Tarvolin$' 2>/dev/null)" ]; }
 window_gone() { ! window_visible; }
+window_iconic() {
+  local w; w=$(xdotool search --name '^Tarvolin$' 2>/dev/null | while read -r id; do
+    xprop -id "$id" WM_STATE 2>/dev/null | grep -q 'Iconic' && echo "$id"; done)
+  [ -n "$w" ]
+}
 app_running() { kill -0 "$APP" 2>/dev/null; }
+app_ended() { ! app_running; }
 wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
 tray_panel() { xdotool search --classname '^panel$' 2>/dev/null | head -1; }
 tray_panel_exists() { [ -n "$(tray_panel)" ]; }

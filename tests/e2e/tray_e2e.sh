@@ -45,7 +45,6 @@ fail() {
   [ -n "${SHOT_DIR:-}" ] && import -window root "$SHOT_DIR/failure.png" 2>/dev/null
   exit 1
 }
-app_ended() { ! app_running; }
 # The tray menu: a visible override-redirect window of the program (its main
 # window is hidden at that point).
 menu_visible() { [ -n "$(xdotool search --onlyvisible --classname '^tarvolin$' 2>/dev/null | while read -r w; do
@@ -191,11 +190,6 @@ step "without a notification area a close minimises the window, which comes back
 kill "$TR"; wait "$TR" 2>/dev/null; TR=""
 wait_for "the tray host to go" tray_panel_gone
 sed -i -e 's/^hideontaskbar=.*/hideontaskbar=1/' -e 's/^hidetask_usepassword=.*/hidetask_usepassword=0/' "$SETTINGS"
-window_iconic() {
-  local w; w=$(xdotool search --name '^Tarvolin$' 2>/dev/null | while read -r id; do
-    xprop -id "$id" WM_STATE 2>/dev/null | grep -q 'Iconic' && echo "$id"; done)
-  [ -n "$w" ]
-}
 "$APP_BIN" >>"$WORK/tarvolin.log" 2>&1 & APP=$!
 wait_for "the Tarvolin window" window_visible
 wmctrl -c Tarvolin

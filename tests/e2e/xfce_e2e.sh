@@ -62,14 +62,10 @@ fail() {
   [ -n "${SHOT_DIR:-}" ] && import -window root "$SHOT_DIR/xfce-failure.png" 2>/dev/null
   exit 1
 }
-. "$HERE/../common/waitfor.sh"
+# shellcheck source=../common/traydesktop.sh
+. "$HERE/../common/traydesktop.sh"
 . "$HERE/../common/sni.sh"
 
-window_visible() { [ -n "$(xdotool search --onlyvisible --name '^Tarvolin$' 2>/dev/null)" ]; }
-window_gone() { ! window_visible; }
-app_running() { kill -0 "$APP" 2>/dev/null; }
-app_ended() { ! app_running; }
-wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
 # The notification area runs in a process of its own: its window is the
 # viewable "wrapper-2.0" inside the panel (the menus it pops up are narrower
 # than its icons are wide). Prints the centre of our icon, the only one.
@@ -93,11 +89,6 @@ start_panel() {
   xfce4-panel >>"$WORK/panel.log" 2>&1 &
   PANEL=$!
   wait_for "the panel's notification area (a StatusNotifier watcher)" sni_watcher
-}
-window_iconic() {
-  local w; w=$(xdotool search --name '^Tarvolin$' 2>/dev/null | while read -r id; do
-    xprop -id "$id" WM_STATE 2>/dev/null | grep -q 'Iconic' && echo "$id"; done)
-  [ -n "$w" ]
 }
 hide_by_close() {
   wmctrl -c Tarvolin
@@ -190,7 +181,6 @@ step "with a password set, --toggle asks for it rather than showing the window"
 printf 'hidetask_usepassword=1\nhidetask_password=secret\n' >>"$SETTINGS"
 hide_by_close # the password is read at every hide
 second_start --toggle
-dialog_visible() { [ -n "$(xdotool search --onlyvisible --name '^Restore Program$' 2>/dev/null)" ]; }
 wait_for "the password dialog" dialog_visible
 window_visible && fail "the window came back without the password"
 xdotool search --onlyvisible --name '^Restore Program$' windowactivate --sync key Escape
