@@ -59,12 +59,7 @@ def state(obj, which):
 
 
 def descendants(obj):
-    for i in range(obj.childCount):
-        child = obj.getChildAtIndex(i)
-        if child is None:
-            continue
-        yield child
-        yield from descendants(child)
+    return (child for child, _ in walk(obj, 0))
 
 
 def text_of(obj):
