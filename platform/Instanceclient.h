@@ -30,6 +30,13 @@ enum class TActivationKind
     Probe     // only ask whether a copy runs (a start with "-autominimize")
 };
 
+// The request kind of a window start: "--toggle" toggles, "-autominimize"
+// only asks whether a copy runs, anything else brings the window forward.
+inline TActivationKind WindowStartKind(bool toggle, bool autoMinimize)
+{
+    return toggle ? TActivationKind::Toggle : autoMinimize ? TActivationKind::Probe : TActivationKind::Activate;
+}
+
 struct TActivationRequest
 {
     TActivationKind Kind = TActivationKind::Activate;
