@@ -23,6 +23,8 @@
 #include <string>
 #include <string_view>
 
+struct sockaddr_un;
+
 enum class TActivationKind
 {
     Activate, // bring the window forward
@@ -90,6 +92,8 @@ public:
     // The per-user folder of the lock and the socket (socket mode).
     const std::string& SocketFolder() const { return FFolder; }
     std::string SocketPath() const;
+    // Fills address with SocketPath(); false when the path does not fit.
+    bool SocketAddress(sockaddr_un& address) const;
 
     // Hands request to the running copy, on the socket, then on the bus,
     // waiting at most timeoutMs for its answer. NoRunningCopy also means
