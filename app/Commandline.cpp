@@ -169,18 +169,10 @@ QByteArray MorvicVersionText()
 
 QByteArray MorvicPrintLines(uint32_t value, int padWidth)
 {
-    struct TLine
-    {
-        const char* Label;
-        TMorvicField Field;
-    };
-    constexpr TLine lines[] = {
-        {"binary", TMorvicField::Binary}, {"decimal", TMorvicField::Decimal}, {"hex", TMorvicField::Hex},
-        {"octal", TMorvicField::Octal},   {"ascii", TMorvicField::Ascii},
-    };
+    // One line a field, named as on the command line.
     QByteArray out;
-    for (const TLine& line : lines) {
-        out.append(line.Label).append(": ");
+    for (const TFieldName& line : FieldNames) {
+        out.append(line.Name).append(": ");
         AppendTerminalText(out, MorvicFieldText(line.Field, value, padWidth));
         out.append('\n');
     }

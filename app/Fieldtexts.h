@@ -18,16 +18,6 @@ enum class TMorvicField
     Ascii
 };
 
-// The 8-bit characters a field's text stands for (each character of code
-// 0..255 is the byte of that code).
-QByteArray MorvicFieldBytes(const QString& text);
-
-// The bytes the ASCII field's text stands for: a Latin-1 character is its one
-// byte, as the field shows bytes; any other character (which no byte shows
-// as) gives its UTF-8 bytes, so pasted text of any script reads as the bytes
-// a program would hold for it.
-QByteArray MorvicAsciiFieldBytes(const QString& text);
-
 // The value a field's text reads as (the decimal field also takes "0x" and
 // the other hexadecimal forms, see DecimalFieldTextToValue).
 uint32_t MorvicFieldValue(TMorvicField field, const QString& text);

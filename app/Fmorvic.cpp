@@ -584,7 +584,7 @@ bool TFormMorvic::eventFilter(QObject* watched, QEvent* event)
     if (watched == FUi->Label4 && event->type() == QEvent::MouseButtonRelease
         && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton
         && FUi->Label4->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
-        Label4Click(FUi->Label4);
+        emit FUi->Label4->Activated();
         return true;
     }
     return QMainWindow::eventFilter(watched, event);

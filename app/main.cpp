@@ -74,12 +74,12 @@ extern "C" __attribute__((visibility("default"))) int TarvolinProgramMain(int ar
     TInstanceLink* instance = launch ? launch->Link : nullptr;
     TActivationRequest start = instance ? launch->Start : TActivationRequest();
     if (!instance) {
-        start = TakeActivationEnvironment(command.Run == TMorvicRun::Toggle ? TActivationKind::Toggle
-                                          : command.AutoMinimize            ? TActivationKind::Probe
-                                                                            : TActivationKind::Activate);
+        start = TakeActivationEnvironment(WindowStartKind(command.Run == TMorvicRun::Toggle, command.AutoMinimize));
         ownLink = std::make_unique<TInstanceLink>(TARVOLIN_APP_ID);
         instance = ownLink.get();
-        switch (instance->HandOver(start)) {
+        // On the socket alone, as the launcher asks: a copy that runs only
+        // on the bus is found below, when the claim of its name fails.
+        switch (instance->HandOverLocally(start)) {
         case THandOverResult::Handed:
             return 0;
         case THandOverResult::Failed:

@@ -48,7 +48,8 @@ TFormAboutBase::TFormAboutBase(QWidget* owner)
         if (shown != blue)
             link->setStyleSheet(QStringLiteral("color: %1;").arg(shown.name()));
     }
-    // The keyboard's and the screen reader's click on a link.
+    // A link's click, the mouse's (eventFilter), the keyboard's and the
+    // screen reader's alike.
     connect(FUi->LabelUrl, &TLinkLabel::Activated, this, [this] { LabelUrlClick(FUi->LabelUrl); });
     connect(FUi->Label6, &TLinkLabel::Activated, this, [this] { Label6Click(FUi->Label6); });
     connect(FUi->Label2, &TLinkLabel::Activated, this, [this] { Label2Click(FUi->Label2); });
@@ -121,18 +122,7 @@ bool TFormAboutBase::eventFilter(QObject* watched, QEvent* event)
         auto* mouse = static_cast<QMouseEvent*>(event);
         auto* label = qobject_cast<TLinkLabel*>(watched);
         if (label && mouse->button() == Qt::LeftButton && label->rect().contains(mouse->position().toPoint())) {
-            if (label == FUi->LabelUrl)
-                LabelUrlClick(label);
-            else if (label == FUi->Label6)
-                Label6Click(label);
-            else if (label == FUi->Label2)
-                Label2Click(label);
-            else if (label == FUi->Label4)
-                Label4Click(label);
-            else if (label == FUi->Label3)
-                Label3Click(label);
-            else if (label == FUi->Label5)
-                Label5Click(label);
+            emit label->Activated();
             return true;
         }
     }

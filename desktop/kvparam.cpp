@@ -392,6 +392,14 @@ void RememberRefused(const QString& path)
     r.Files.insert(path, StampOf(path));
 }
 
+// Whether an existing settings file at path is left unread: not a plain file
+// (a pipe, a device, a folder), refused before and unchanged since (when
+// remembered counts), or not text.
+bool RefusedSettingsFile(const QFileInfo& info, const QString& path, bool remembered)
+{
+    return !info.isFile() || (remembered && KnownRefused(path)) || !SettingsFileIsText(path);
+}
+
 bool Readable(const TParamStore& store)
 {
     return store.Key != nullptr;
@@ -453,7 +461,7 @@ void ParamOpen(const char* iniFile, const char* appName, TParamStore& store, int
         if (!info.exists()) {
             if (!QDir().mkpath(info.absolutePath()) || !CreateOwnerOnlyFile(path))
                 return;
-        } else if (!info.isFile() || KnownRefused(path) || !SettingsFileIsText(path)) {
+        } else if (RefusedSettingsFile(info, path, true)) {
             // Settings that cannot be read are left exactly as they are:
             // defaults are used and nothing is saved over them.
             return;
@@ -560,9 +568,9 @@ qint32 ParamPeekInt(const char* appName, const char* name, qint32 defaultValue)
         return defaultValue;
     const QString path = ParamFilePath(nullptr, appName, 1);
     const QFileInfo info(path);
-    // The same refusals as an opening: a file that is not plain text (a
-    // pipe, a device, binary junk) is not read.
-    if (!info.isFile() || !SettingsFileIsText(path))
+    // An opening's refusals but the remembered ones: a file that is not
+    // plain text (a pipe, a device, binary junk) is not read.
+    if (RefusedSettingsFile(info, path, false))
         return defaultValue;
     const QSettings settings(path, QSettings::IniFormat);
     qint32 value = defaultValue;

@@ -129,6 +129,17 @@ std::string TInstanceLink::SocketPath() const
     return FFolder + "/instance";
 }
 
+bool TInstanceLink::SocketAddress(sockaddr_un& address) const
+{
+    address = sockaddr_un {};
+    address.sun_family = AF_UNIX;
+    const std::string path = SocketPath();
+    if (path.size() >= sizeof address.sun_path)
+        return false;
+    std::memcpy(address.sun_path, path.data(), path.size());
+    return true;
+}
+
 THandOverResult TInstanceLink::HandOverLocally(const TActivationRequest& request, int timeoutMs)
 {
     FError.clear();
@@ -182,13 +193,10 @@ THandOverResult TInstanceLink::HandOverOnSocket(const TActivationRequest& reques
     FLockFd = -1;
 
     sockaddr_un address {};
-    address.sun_family = AF_UNIX;
-    const std::string path = SocketPath();
-    if (path.size() >= sizeof address.sun_path) {
+    if (!SocketAddress(address)) {
         FError = "socket path too long";
         return THandOverResult::Failed;
     }
-    std::memcpy(address.sun_path, path.data(), path.size());
 
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);

@@ -23,12 +23,21 @@
 #include <string>
 #include <string_view>
 
+struct sockaddr_un;
+
 enum class TActivationKind
 {
     Activate, // bring the window forward
     Toggle,   // hide it when it is shown and active, else bring it forward
     Probe     // only ask whether a copy runs (a start with "-autominimize")
 };
+
+// The request kind of a window start: "--toggle" toggles, "-autominimize"
+// only asks whether a copy runs, anything else brings the window forward.
+inline TActivationKind WindowStartKind(bool toggle, bool autoMinimize)
+{
+    return toggle ? TActivationKind::Toggle : autoMinimize ? TActivationKind::Probe : TActivationKind::Activate;
+}
 
 struct TActivationRequest
 {
@@ -83,6 +92,8 @@ public:
     // The per-user folder of the lock and the socket (socket mode).
     const std::string& SocketFolder() const { return FFolder; }
     std::string SocketPath() const;
+    // Fills address with SocketPath(); false when the path does not fit.
+    bool SocketAddress(sockaddr_un& address) const;
 
     // Hands request to the running copy, on the socket, then on the bus,
     // waiting at most timeoutMs for its answer. NoRunningCopy also means

@@ -15,7 +15,6 @@
 
 #include <cerrno>
 #include <functional>
-#include <cstring>
 
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -212,10 +211,8 @@ bool TInstanceServer::ListenOnSocket()
         return false;
     const std::string path = FLink.SocketPath();
     sockaddr_un address {};
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path)
+    if (!FLink.SocketAddress(address))
         return false;
-    std::memcpy(address.sun_path, path.data(), path.size());
     // We hold the lock: whatever is there was left by a copy that ended.
     ::unlink(path.c_str());
     FListenFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);

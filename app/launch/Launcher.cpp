@@ -78,9 +78,7 @@ int main(int argc, char* argv[])
     TInstanceLink link(TARVOLIN_APP_ID);
     TProgramLaunch launch;
     if (windowStart) {
-        launch.Start = TakeActivationEnvironment(toggle ? TActivationKind::Toggle
-                                                 : autoMinimize ? TActivationKind::Probe
-                                                                : TActivationKind::Activate);
+        launch.Start = TakeActivationEnvironment(WindowStartKind(toggle, autoMinimize));
         switch (link.HandOverLocally(launch.Start)) {
         case THandOverResult::Handed:
             return 0;
