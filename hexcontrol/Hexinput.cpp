@@ -149,18 +149,18 @@ void THexEditor::ProcessInput(char ch)
     // one that long work is saving or searching.
     if (FReadOnly || FDocument->ReadOnly() || FDocument->Busy())
         return;
+    // Each path paints once, through a cursor move or a redraw of its own.
     if (FInsertMode) {
         ProcessInsertInput(ch);
-        Redraw();
         return;
     }
     if (FCursorPanel == 0) {
         ProcessBytesInput(ch);
+        Redraw();
     } else {
         ProcessCharInput(ch);
         MoveCursor(FCursorOffset + 1);
     }
-    Redraw();
 }
 
 void THexEditor::ProcessBytesInput(char ch)
