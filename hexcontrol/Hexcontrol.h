@@ -294,6 +294,9 @@ public:
     const TChangeLog& ChangeLog() const { return FDocument->ChangeLog(); }
     int VisibleRows() const { return FVisibleRows; }
     qint64 FirstVisible() const { return FFirstVisible; }
+    // Digits of the address column and FormatOffset for the current size:
+    // enough for the data's last offset in `base`, and at least `least`.
+    int OffsetDigits(int base, int least) const;
     qint64 LastVisible() const { return FLastVisible; }
 
     // ---- data, files and change log ------------------------------------
@@ -524,8 +527,6 @@ protected:
     bool IsChanged(qint64 offset) const;
     // The byte at `offset` from the bytes read for this paint.
     unsigned char ViewByte(qint64 offset) const;
-    // Digits of the address column and FormatOffset for the current size.
-    int OffsetDigits(int base, int least) const;
     // Repaints at once, or schedules a paint when called from inside one.
     void Redraw();
     // The pattern the search state looks for; false when there is none.
@@ -592,7 +593,6 @@ protected:
     // Selection: FSelLength bytes from FSelStart; extended from FSelAnchor.
     qint64 FSelStart = 0, FSelLength = 0, FSelAnchor = -1;
     bool FDragging = false, FFindingBackward = false, FReplacing = false;
-    enum { RowTop = 10 }; // y of the first row (Hexpaint.cpp)
     qint64 FFirstVisible = 0, FLastVisible = 0;
     int FVisibleRows = 0;
     // Past 2^30 rows the scroll bar's value stands for a row in proportion;

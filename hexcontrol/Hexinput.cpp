@@ -456,9 +456,9 @@ void THexEditor::mouseMoveEvent(QMouseEvent* e)
     qint64 to = GetMouseOffset(p.x(), p.y());
     // Above or below the rows, the selection goes on a row at a time (the
     // view follows the cursor).
-    if (to < 0 && p.y() < RowTop)
+    if (to < 0 && p.y() < kRowTop)
         to = qMax<qint64>(0, FCursorOffset - FBytesPerLine);
-    else if (to < 0 && p.y() >= RowTop + FVisibleRows * FRowHeight)
+    else if (to < 0 && p.y() >= kRowTop + FVisibleRows * FRowHeight)
         to = FCursorOffset + FBytesPerLine;
     if (to >= 0 && to != FCursorOffset)
         ExtendSelection(to);

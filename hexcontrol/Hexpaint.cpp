@@ -7,6 +7,7 @@
 #include "Contrast.h"
 #include "Glimrapanel.h"
 #include "Hexchanged.h"
+#include "Hexinternal.h"
 #include "Hittest.h"
 #include "Numbase.h"
 
@@ -21,13 +22,8 @@
 
 namespace {
 
-const char* const kLayoutMessage = "Please make sure the Bytes-Per-Line (BPL) setting you\n"
-                                   "select is divisible by the Bytes-Per-Group (BPG) setting\n"
-                                   "you have selected\n";
-
 const int kBorderWidth = 12;    // left and right border of a row
 const int kSeparatorWidth = 20; // slot of a shaded separator bar
-const int kTopMargin = 10;      // y of the first row
 const int kFrameSpan = 150;     // ramp span of the shaded frame
 const int kDotSize = 30;
 const TColor kDotColor = 0x80FFFF;
@@ -102,7 +98,7 @@ void THexEditor::Paint()
         PaintMessage(FMessage);
         return;
     }
-    if (FBytesPerLine < 1 || FBytesPerGroup < 1 || FBytesPerLine % FBytesPerGroup != 0) {
+    if (!LayoutValid(FBytesPerLine, FBytesPerGroup)) {
         PaintMessage(kLayoutMessage);
         return;
     }
@@ -120,13 +116,13 @@ void THexEditor::Paint()
 
     const qint64 top = TopRow() * FBytesPerLine;
     FFirstVisible = top;
-    FPaintY = kTopMargin;
+    FPaintY = kRowTop;
     FVisibleRows = 0;
     FRowWidthChanged = 0;
     FAddressDigits = OffsetDigits(FBaseOffset == 10 ? 10 : 16, 8);
 
     int rows = 0;
-    for (qint64 y = kTopMargin; y + FRowHeight < client.Bottom; y += FRowHeight)
+    for (qint64 y = kRowTop; y + FRowHeight < client.Bottom; y += FRowHeight)
         ++rows;
     SortChangedOffsets();
     // The bytes of every row shown, in one read from the document.
