@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QPaintEvent>
 #include <QPointer>
 
 #include <type_traits>
@@ -264,8 +265,14 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        // Scrolling, resizing and new settings show up as paints.
-        if (watched == FEditor && (event->type() == QEvent::Paint || event->type() == QEvent::Resize))
+        // Scrolling, resizing and new settings show up as paints of the
+        // whole editor; the cursor's blink paints only its strip and
+        // changes no text.
+        if (watched != FEditor)
+            return false;
+        if (event->type() == QEvent::Resize
+            || (event->type() == QEvent::Paint
+                && static_cast<QPaintEvent*>(event)->rect().contains(FEditor->rect())))
             Schedule();
         return false;
     }
