@@ -153,21 +153,18 @@ void THexEditor::Paint()
 void THexEditor::SortChangedOffsets()
 {
     const TChangeLog& log = FDocument->ChangeLog();
-    if (FChangedValid && FChangedRevision == log.Revision)
+    if (FChanged && FChangedRevision == log.Revision)
         return; // still worked out from an earlier paint
     if (!FChanged)
         FChanged.reset(new THexChangedBytes);
     FChanged->Build(log);
-    FChangedValid = true;
     FChangedRevision = log.Revision;
 }
 
 bool THexEditor::IsChanged(qint64 offset) const
 {
-    const TChangeLog& log = FDocument->ChangeLog();
-    if (!FChangedValid || FChangedRevision != log.Revision)
-        return log.FindOffset(offset) != nullptr;
-    return FChanged->Contains(offset);
+    // Asked only while painting, after SortChangedOffsets.
+    return FChanged && FChanged->Contains(offset);
 }
 
 unsigned char THexEditor::ViewByte(qint64 offset) const
@@ -189,17 +186,16 @@ unsigned THexEditor::SetCellColor(qint64 offset, int panel)
     // Black, the colours' initial value, reads on a light window colour only;
     // on a dark desktop's it takes the grey that does. A colour the host
     // chose is painted as it is.
-    FCanvas->SetFontColor(TColor(color == 0 ? ReadableColor(color) : color));
+    FCanvas->SetFontColor(TColor(color == 0 ? ReadableColor() : color));
     return previous;
 }
 
-unsigned THexEditor::ReadableColor(unsigned color)
+unsigned THexEditor::ReadableColor()
 {
-    // Cells come in runs of one colour: one contrast sum per change of it.
-    if (color != FReadableFrom[0] || FColor != FReadableFrom[1] || FReadableTo == 0) {
-        FReadableFrom[0] = color;
-        FReadableFrom[1] = FColor;
-        FReadableTo = unsigned(QColorToTColor(ReadableShade(TColorToQColor(TColor(color)), TColorToQColor(TColor(FColor)))))
+    // One contrast sum per change of the background colour.
+    if (FColor != FReadableOn || FReadableTo == 0) {
+        FReadableOn = FColor;
+        FReadableTo = unsigned(QColorToTColor(ReadableShade(TColorToQColor(TColor(0)), TColorToQColor(TColor(FColor)))))
                       | 0x80000000u; // never 0: a valid answer
     }
     return FReadableTo & 0x00FFFFFFu;
