@@ -2,6 +2,7 @@
 
 #include "Controlsaccessible.h"
 #include "Hexcontrol.h"
+#include "Hexinternal.h"
 #include "Numbase.h"
 
 #include <QAccessible>
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QPaintEvent>
 #include <QPointer>
 
 #include <type_traits>
@@ -19,15 +21,15 @@ namespace {
 // The editor's own offset type, whatever width its operations take.
 using TEditorOffset = std::decay_t<decltype(std::declval<const THexEditor&>().GetCursorOffset())>;
 
-const char NoFileName[] = "(null)";
-const char LayoutMessage[] = "Please make sure the Bytes-Per-Line (BPL) setting you select is divisible by the "
-                             "Bytes-Per-Group (BPG) setting you have selected";
-
 bool LayoutValid(const THexEditor& editor)
 {
-    const int line = editor.BytesPerLine();
-    const int group = editor.BytesPerGroup();
-    return line >= 1 && group >= 1 && line % group == 0;
+    return ::LayoutValid(editor.BytesPerLine(), editor.BytesPerGroup());
+}
+
+// The paint's layout message, as one line.
+QString LayoutMessage()
+{
+    return QString::fromLatin1(kLayoutMessage).simplified();
 }
 
 QChar CellChar(unsigned char byte)
@@ -52,7 +54,7 @@ THexRowsText::THexRowsText(const THexEditor& editor)
         return;
     }
     if (!LayoutValid(editor)) {
-        FText = QString::fromLatin1(LayoutMessage);
+        FText = LayoutMessage();
         return;
     }
     FFirst = editor.FirstVisible();
@@ -67,8 +69,8 @@ THexRowsText::THexRowsText(const THexEditor& editor)
         return;
 
     const int addressBase = editor.BaseOffset() == 10 ? 10 : 16;
-    const qint64 lastRow = FFirst + qint64(FRows - 1) * FBytesPerLine;
-    const int addressDigits = qMax(8, int(QString::number(lastRow, addressBase).size()));
+    // As wide as the painted column: set by the data's size, not the rows shown.
+    const int addressDigits = editor.OffsetDigits(addressBase, 8);
     const int groups = FBytesPerLine / FBytesPerGroup;
     const int bytesWidth = FDecimal ? groups * (FDigits + 1) - 1 : FBytesPerLine * 3 - 1 + (groups - 1);
     FBytesColumn = addressDigits + 2;
@@ -197,7 +199,7 @@ QString HexCursorDescription(const THexEditor& editor)
     if (editor.Message()[0] != '\0')
         return QString::fromLatin1(editor.Message()).simplified();
     if (!LayoutValid(editor))
-        return QString::fromLatin1(LayoutMessage);
+        return LayoutMessage();
     if (editor.DataSize() <= 0)
         return QStringLiteral("empty");
     const qint64 offset = editor.GetCursorOffset();
@@ -221,7 +223,7 @@ QString HexAccessibleName(const THexEditor& editor)
     if (name.isEmpty())
         name = QStringLiteral("Hex editor");
     const char* file = editor.FileName();
-    if (file && file[0] != '\0' && qstrcmp(file, NoFileName) != 0)
+    if (file && file[0] != '\0' && qstrcmp(file, kNullFileName) != 0)
         name += QStringLiteral(", ") + QFileInfo(QFile::decodeName(file)).fileName();
     return name;
 }
@@ -263,8 +265,14 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        // Scrolling, resizing and new settings show up as paints.
-        if (watched == FEditor && (event->type() == QEvent::Paint || event->type() == QEvent::Resize))
+        // Scrolling, resizing and new settings show up as paints of the
+        // whole editor; the cursor's blink paints only its strip and
+        // changes no text.
+        if (watched != FEditor)
+            return false;
+        if (event->type() == QEvent::Resize
+            || (event->type() == QEvent::Paint
+                && static_cast<QPaintEvent*>(event)->rect().contains(FEditor->rect())))
             Schedule();
         return false;
     }
@@ -459,13 +467,13 @@ int THexEditorAccessible::characterCount() const
 
 QRect THexEditorAccessible::characterRect(int offset) const
 {
-    // The band of the character's row, as the editor paints rows: 10 pixels
-    // from the top, one line of its font each.
+    // The band of the character's row, as the editor paints rows: kRowTop
+    // pixels from the top, one line of its font each.
     const THexRowsText rows(*Editor());
     if (offset < 0 || offset >= rows.Text().size())
         return QRect();
     const int height = QFontMetrics(Editor()->font(), Editor()).height();
-    const QRect band(0, 10 + rows.RowOf(offset) * height, Editor()->width(), height);
+    const QRect band(0, kRowTop + rows.RowOf(offset) * height, Editor()->width(), height);
     return QRect(Editor()->mapToGlobal(band.topLeft()), band.size());
 }
 

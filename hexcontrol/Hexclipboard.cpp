@@ -2,6 +2,7 @@
 // input: what a paste reads is bounded by ClipboardLimit and checked before
 // a byte changes, and a copy that would not fit is refused whole.
 #include "Hexcontrol.h"
+#include "Hexinternal.h"
 #include "Numbase.h"
 
 #include <QClipboard>
@@ -12,19 +13,6 @@ namespace {
 
 const char kOctetStream[] = "application/octet-stream";
 const char kPlainText[] = "text/plain";
-
-// The hex pairs the byte panel shows, one space between bytes.
-QByteArray HexPairs(const QByteArray& bytes)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    QByteArray text(bytes.isEmpty() ? 0 : bytes.size() * 3 - 1, ' ');
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        text[i * 3] = digits[b >> 4];
-        text[i * 3 + 1] = digits[b & 15];
-    }
-    return text;
-}
 
 // The characters the character panel shows (a zero byte as a dot), UTF-8.
 QByteArray PanelText(QByteArray bytes)

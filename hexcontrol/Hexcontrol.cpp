@@ -19,7 +19,6 @@
 namespace {
 
 const char* const kStartMessage = "Start by using the File menu to open a file";
-const char* const kNullFileName = "(null)";
 
 // The control's document: its block reads and writes go through the
 // control's own ReadBlock and WriteBlock, so a subclass of the control sees

@@ -294,6 +294,9 @@ public:
     const TChangeLog& ChangeLog() const { return FDocument->ChangeLog(); }
     int VisibleRows() const { return FVisibleRows; }
     qint64 FirstVisible() const { return FFirstVisible; }
+    // Digits of the address column and FormatOffset for the current size:
+    // enough for the data's last offset in `base`, and at least `least`.
+    int OffsetDigits(int base, int least) const;
     qint64 LastVisible() const { return FLastVisible; }
 
     // ---- data, files and change log ------------------------------------
@@ -517,15 +520,13 @@ protected:
     // Sets the font colour for the cell at `offset` in `panel`; returns the
     // colour it replaced.
     unsigned SetCellColor(qint64 offset, int panel);
-    // `color` on the background colour: itself where it reads (4.5:1),
-    // else its nearest shade that does.
-    unsigned ReadableColor(unsigned color);
+    // Black text on the background colour: black where it reads (4.5:1),
+    // else the nearest shade of it that does.
+    unsigned ReadableColor();
     void SortChangedOffsets();
     bool IsChanged(qint64 offset) const;
     // The byte at `offset` from the bytes read for this paint.
     unsigned char ViewByte(qint64 offset) const;
-    // Digits of the address column and FormatOffset for the current size.
-    int OffsetDigits(int base, int least) const;
     // Repaints at once, or schedules a paint when called from inside one.
     void Redraw();
     // The pattern the search state looks for; false when there is none.
@@ -573,7 +574,7 @@ protected:
     QPointer<QScrollBar> FScrollBar;
     int FCursorPanel = 1, FCursorStyle = 0;
     unsigned FColorByte = 0, FColorCursor = 0, FColorChange = 0, FColorAscii = 0;
-    unsigned FReadableFrom[2] = {0, 0}, FReadableTo = 0; // ReadableColor's last answer
+    unsigned FReadableOn = 0, FReadableTo = 0; // ReadableColor's last background and answer
     int FPolkaDots = 0;
 
     std::unique_ptr<THexDocument> FDocument;
@@ -592,7 +593,6 @@ protected:
     // Selection: FSelLength bytes from FSelStart; extended from FSelAnchor.
     qint64 FSelStart = 0, FSelLength = 0, FSelAnchor = -1;
     bool FDragging = false, FFindingBackward = false, FReplacing = false;
-    enum { RowTop = 10 }; // y of the first row (Hexpaint.cpp)
     qint64 FFirstVisible = 0, FLastVisible = 0;
     int FVisibleRows = 0;
     // Past 2^30 rows the scroll bar's value stands for a row in proportion;
@@ -613,8 +613,8 @@ protected:
     int FHitRowHeight = -1; // row height the hit list was filled with
     // The bytes the undo stack changed, worked out again only when the log's
     // revision moved: a cell's colour costs a binary search, not a scan.
+    // Null until the first paint.
     std::unique_ptr<THexChangedBytes> FChanged;
-    bool FChangedValid = false;    // false: never worked out, ask the log
     unsigned FChangedRevision = 0; // the log's revision FChanged holds
     bool FPainting = false;
     int FDotPos[DotCount][2] = {};

@@ -126,7 +126,6 @@ struct THexDocument::TState
     qint64 FoundCount = 0;
     bool Replacing = false;
     QByteArray Replacement;
-    int ReplaceKind = 0;
     std::unique_ptr<THexDocument::TSave> Save;
 
     ~TState() { std::free(Memory); }

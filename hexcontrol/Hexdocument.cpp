@@ -215,8 +215,7 @@ bool THexDocument::SetMemory(qint64 size, const void* bytes)
     d.Stamp = THexFileStamp();
     d.Reported = 0;
     d.ReadFault = false;
-    d.Matches.clear();
-    d.MatchCount = 0;
+    ClearMatches();
     // Range changes hold bytes of the contents just replaced; the byte and
     // group changes of the log stay, as they always did.
     if (d.LogHoldsRanges()) {
@@ -296,8 +295,7 @@ int THexDocument::Load(const QString& path)
     d.Reported = 0;
     d.ReadFault = false;
     d.Error = result == frOk ? QString() : QStringLiteral("The file ended before all of it was read.");
-    d.Matches.clear();
-    d.MatchCount = 0;
+    ClearMatches();
     d.Log.Clear();
     MarkSavePoint();
     emit ChangeLogUpdated();
@@ -309,8 +307,7 @@ int THexDocument::Load(const QString& path)
 
 void THexDocument::WriteRaw(qint64 offset, const unsigned char* bytes, qint64 length)
 {
-    D->Matches.clear();
-    D->MatchCount = 0;
+    ClearMatches();
     if (!D->Source)
         std::memcpy(D->Memory + offset, bytes, size_t(length));
     else

@@ -129,8 +129,7 @@ bool THexDocument::Splice(const std::vector<TEdit>& edits, std::vector<THexSpan>
         }
     }
     // Offsets of matches found before are no longer where they were.
-    d.Matches.clear();
-    d.MatchCount = 0;
+    ClearMatches();
     return true;
 }
 

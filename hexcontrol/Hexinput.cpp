@@ -149,18 +149,18 @@ void THexEditor::ProcessInput(char ch)
     // one that long work is saving or searching.
     if (FReadOnly || FDocument->ReadOnly() || FDocument->Busy())
         return;
+    // Each path paints once, through a cursor move or a redraw of its own.
     if (FInsertMode) {
         ProcessInsertInput(ch);
-        Redraw();
         return;
     }
     if (FCursorPanel == 0) {
         ProcessBytesInput(ch);
+        Redraw();
     } else {
         ProcessCharInput(ch);
         MoveCursor(FCursorOffset + 1);
     }
-    Redraw();
 }
 
 void THexEditor::ProcessBytesInput(char ch)
@@ -456,9 +456,9 @@ void THexEditor::mouseMoveEvent(QMouseEvent* e)
     qint64 to = GetMouseOffset(p.x(), p.y());
     // Above or below the rows, the selection goes on a row at a time (the
     // view follows the cursor).
-    if (to < 0 && p.y() < RowTop)
+    if (to < 0 && p.y() < kRowTop)
         to = qMax<qint64>(0, FCursorOffset - FBytesPerLine);
-    else if (to < 0 && p.y() >= RowTop + FVisibleRows * FRowHeight)
+    else if (to < 0 && p.y() >= kRowTop + FVisibleRows * FRowHeight)
         to = FCursorOffset + FBytesPerLine;
     if (to >= 0 && to != FCursorOffset)
         ExtendSelection(to);

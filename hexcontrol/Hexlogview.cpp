@@ -5,6 +5,7 @@
 // Text outputs other than GetRowAscii's must hold TextSize (1024) bytes;
 // every text written here is cut to fit.
 #include "Hexcontrol.h"
+#include "Hexinternal.h"
 
 #include <QAction>
 #include <QTreeWidget>
@@ -40,12 +41,7 @@ const int PreviewBytes = 4;
 
 QString Preview(const QByteArray& bytes, long long length)
 {
-    QString text;
-    for (char b : bytes) {
-        if (!text.isEmpty())
-            text += QLatin1Char(' ');
-        text += QStringLiteral("%1").arg(uchar(b), 2, 16, QLatin1Char('0')).toUpper();
-    }
+    QString text = QString::fromLatin1(HexPairs(bytes));
     if (length > bytes.size())
         text += QStringLiteral(" ... (%1 bytes)").arg(length);
     return text;

@@ -182,7 +182,7 @@ qint64 THexDocument::FinishFindAll()
             else
                 p.New.Pieces = d.Pieces.AddBytes(bytes, d.Replacement.size()); // each match its own bytes
         }
-        if (!RecordParts(std::move(parts), d.ReplaceKind))
+        if (!RecordParts(std::move(parts), TChangeLog::ckReplaceAll))
             return 0;
     } catch (const std::bad_alloc&) {
         return 0;
@@ -201,8 +201,7 @@ bool THexDocument::StartFindAll(const QByteArray& pattern, bool foldCase)
     d.Found.clear();
     d.FoundCount = 0;
     d.Replacing = false;
-    d.Matches.clear();
-    d.MatchCount = 0;
+    ClearMatches();
     if (pattern.isEmpty()) {
         QMetaObject::invokeMethod(this, [this] { emit FindAllFinished(0); }, Qt::QueuedConnection);
         return true;
@@ -238,7 +237,6 @@ bool THexDocument::StartReplaceAll(const QByteArray& pattern, bool foldCase, con
     StartFindAll(pattern, foldCase);
     d.Replacing = true;
     d.Replacement = replacement;
-    d.ReplaceKind = TChangeLog::ckReplaceAll;
     return true;
 }
 

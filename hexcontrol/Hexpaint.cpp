@@ -7,6 +7,7 @@
 #include "Contrast.h"
 #include "Glimrapanel.h"
 #include "Hexchanged.h"
+#include "Hexinternal.h"
 #include "Hittest.h"
 #include "Numbase.h"
 
@@ -21,13 +22,8 @@
 
 namespace {
 
-const char* const kLayoutMessage = "Please make sure the Bytes-Per-Line (BPL) setting you\n"
-                                   "select is divisible by the Bytes-Per-Group (BPG) setting\n"
-                                   "you have selected\n";
-
 const int kBorderWidth = 12;    // left and right border of a row
 const int kSeparatorWidth = 20; // slot of a shaded separator bar
-const int kTopMargin = 10;      // y of the first row
 const int kFrameSpan = 150;     // ramp span of the shaded frame
 const int kDotSize = 30;
 const TColor kDotColor = 0x80FFFF;
@@ -102,7 +98,7 @@ void THexEditor::Paint()
         PaintMessage(FMessage);
         return;
     }
-    if (FBytesPerLine < 1 || FBytesPerGroup < 1 || FBytesPerLine % FBytesPerGroup != 0) {
+    if (!LayoutValid(FBytesPerLine, FBytesPerGroup)) {
         PaintMessage(kLayoutMessage);
         return;
     }
@@ -120,13 +116,13 @@ void THexEditor::Paint()
 
     const qint64 top = TopRow() * FBytesPerLine;
     FFirstVisible = top;
-    FPaintY = kTopMargin;
+    FPaintY = kRowTop;
     FVisibleRows = 0;
     FRowWidthChanged = 0;
     FAddressDigits = OffsetDigits(FBaseOffset == 10 ? 10 : 16, 8);
 
     int rows = 0;
-    for (qint64 y = kTopMargin; y + FRowHeight < client.Bottom; y += FRowHeight)
+    for (qint64 y = kRowTop; y + FRowHeight < client.Bottom; y += FRowHeight)
         ++rows;
     SortChangedOffsets();
     // The bytes of every row shown, in one read from the document.
@@ -157,21 +153,18 @@ void THexEditor::Paint()
 void THexEditor::SortChangedOffsets()
 {
     const TChangeLog& log = FDocument->ChangeLog();
-    if (FChangedValid && FChangedRevision == log.Revision)
+    if (FChanged && FChangedRevision == log.Revision)
         return; // still worked out from an earlier paint
     if (!FChanged)
         FChanged.reset(new THexChangedBytes);
     FChanged->Build(log);
-    FChangedValid = true;
     FChangedRevision = log.Revision;
 }
 
 bool THexEditor::IsChanged(qint64 offset) const
 {
-    const TChangeLog& log = FDocument->ChangeLog();
-    if (!FChangedValid || FChangedRevision != log.Revision)
-        return log.FindOffset(offset) != nullptr;
-    return FChanged->Contains(offset);
+    // Asked only while painting, after SortChangedOffsets.
+    return FChanged && FChanged->Contains(offset);
 }
 
 unsigned char THexEditor::ViewByte(qint64 offset) const
@@ -193,17 +186,16 @@ unsigned THexEditor::SetCellColor(qint64 offset, int panel)
     // Black, the colours' initial value, reads on a light window colour only;
     // on a dark desktop's it takes the grey that does. A colour the host
     // chose is painted as it is.
-    FCanvas->SetFontColor(TColor(color == 0 ? ReadableColor(color) : color));
+    FCanvas->SetFontColor(TColor(color == 0 ? ReadableColor() : color));
     return previous;
 }
 
-unsigned THexEditor::ReadableColor(unsigned color)
+unsigned THexEditor::ReadableColor()
 {
-    // Cells come in runs of one colour: one contrast sum per change of it.
-    if (color != FReadableFrom[0] || FColor != FReadableFrom[1] || FReadableTo == 0) {
-        FReadableFrom[0] = color;
-        FReadableFrom[1] = FColor;
-        FReadableTo = unsigned(QColorToTColor(ReadableShade(TColorToQColor(TColor(color)), TColorToQColor(TColor(FColor)))))
+    // One contrast sum per change of the background colour.
+    if (FColor != FReadableOn || FReadableTo == 0) {
+        FReadableOn = FColor;
+        FReadableTo = unsigned(QColorToTColor(ReadableShade(TColorToQColor(TColor(0)), TColorToQColor(TColor(FColor)))))
                       | 0x80000000u; // never 0: a valid answer
     }
     return FReadableTo & 0x00FFFFFFu;

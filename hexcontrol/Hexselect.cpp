@@ -126,7 +126,7 @@ void THexEditor::FollowDocumentSize()
     }
     if (FSelStart + FSelLength > size)
         SetSelection(FSelStart, size - FSelStart);
-    Redraw();
+    // No paint here: every caller moves the cursor or paints next.
 }
 
 bool THexEditor::CanEdit() const
@@ -182,9 +182,8 @@ void THexEditor::SetInsertMode(bool insert)
         return;
     FInsertMode = insert;
     // Overwriting, the cursor stands on a byte; a half-typed byte is done.
-    MoveCursor(FCursorOffset);
+    MoveCursor(FCursorOffset); // paints
     emit OnInsertModeChange(this, insert);
-    Redraw();
 }
 
 void THexEditor::ProcessInsertInput(char ch)
@@ -214,6 +213,7 @@ void THexEditor::ProcessInsertInput(char ch)
             ClearSelection();
             FDigit = 1;
             emit OnCursorByteChange(this);
+            Redraw();
             return;
         }
         const auto byte = static_cast<unsigned char>((GetByte(cursor) & 0xF0) | digit);
@@ -253,7 +253,8 @@ void THexEditor::ProcessInsertInput(char ch)
     FDigit = digit + 1;
     if (FDigit >= FInputDigits)
         MoveCursorTo(start + group, false, false);
-    Redraw();
+    else
+        Redraw();
 }
 
 bool THexEditor::Delete()

@@ -82,7 +82,9 @@ void THexValueView::SetEditor(THexEditor* editor)
                      << connect(editor, &QObject::destroyed, this, schedule);
     }
     Refresh();
-    ShowValues();
+    // Without an editor Refresh keeps what SetBytes gave; show it cleared.
+    if (!editor)
+        ShowValues();
 }
 
 void THexValueView::SetBigEndian(bool value)

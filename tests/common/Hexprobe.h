@@ -18,6 +18,7 @@ public:
     using THexEditor::FCursorY;
     using THexEditor::FCharSeparatorX;
     using THexEditor::FAddrSeparatorX;
+    using THexEditor::FAddressDigits;
     using THexEditor::FDigit;
     using THexEditor::FHitList;
     using THexEditor::FInputDigits;

@@ -9,9 +9,11 @@
 #include "Numbase.h"
 
 #include <QAccessible>
+#include <QFile>
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -90,6 +92,25 @@ private slots:
                 }
             }
         }
+    }
+
+    // Over 4 GiB the address column is as wide as the painted one, also on
+    // rows whose own addresses would fit in fewer digits.
+    void AddressWidthPastFourGiB()
+    {
+        QTemporaryDir dir;
+        QFile file(dir.filePath("disk.img"));
+        if (!file.open(QIODevice::WriteOnly) || !file.resize(qint64(16) << 30))
+            QSKIP("the file system holds no sparse 16 GiB file");
+        file.close();
+        QScrollBar bar(Qt::Vertical);
+        THexProbe editor;
+        editor.resize(700, 300);
+        editor.SetScrollBar(&bar);
+        QCOMPARE(editor.LoadFromFile(QFile::encodeName(file.fileName()).constData()), 0);
+        editor.Snapshot();
+        QCOMPARE(editor.FAddressDigits, 9);
+        QCOMPARE(THexRowsText(editor).Text().indexOf(QLatin1Char(' ')), editor.FAddressDigits);
     }
 
     void DescribesTheCursor_data()
