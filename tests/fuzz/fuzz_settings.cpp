@@ -66,6 +66,7 @@ void FuzzSettingsStore(const QByteArray& content, TFuzzInput& in)
     const char* name = Names[in.Byte() % NameCount];
     const qint32 value = qint32(in.Word32());
     bool opened = false;
+    bool wrote = false;
     {
         TParamStore store;
         ParamOpen("KVMorvic", "KVMorvic", store, 1);
@@ -74,7 +75,7 @@ void FuzzSettingsStore(const QByteArray& content, TFuzzInput& in)
             ParamReadInt(store, Names[in.Byte() % NameCount], -7);
             CheckReadString(store, Names[in.Byte() % NameCount], in);
         }
-        ParamWriteInt(store, name, value);
+        wrote = ParamWriteInt(store, name, value) == 0;
         ParamClose(store);
     }
     if (!opened) {
@@ -82,13 +83,14 @@ void FuzzSettingsStore(const QByteArray& content, TFuzzInput& in)
         FUZZ_CHECK(ReadAll(path) == content);
         return;
     }
-    // A file the store rewrote is its owner's alone; one it only read keeps
-    // the mode it had.
+    // A file the store saved to is its owner's alone, even when the value
+    // written was the one it held; one it only read keeps the mode it had.
     const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
-    if (ReadAll(path) != content)
+    if (wrote)
         FUZZ_CHECK(!(QFile::permissions(path) & others));
     else
-        FUZZ_CHECK((QFile::permissions(path) & others) == (QFile::ReadGroup | QFile::ReadOther));
+        FUZZ_CHECK(ReadAll(path) == content
+                   && (QFile::permissions(path) & others) == (QFile::ReadGroup | QFile::ReadOther));
     TParamStore again;
     ParamOpen("KVMorvic", "KVMorvic", again, 1);
     FUZZ_CHECK(again.Key != nullptr);
