@@ -139,7 +139,19 @@ qint64 THexEditWindow::ShowFound(qint64 found)
     return found;
 }
 
+qint64 THexEditWindow::FindFromBar()
+{
+    return FindFromBarTowards(false);
+}
+
 qint64 THexEditWindow::FindPreviousFromBar()
+{
+    return FindFromBarTowards(true);
+}
+
+// Searches as the bar asks: on from the last match when the bar is unchanged
+// since, else from the start (the end, backwards).
+qint64 THexEditWindow::FindFromBarTowards(bool backwards)
 {
     if (FWorking)
         return -1;
@@ -150,7 +162,11 @@ qint64 THexEditWindow::FindPreviousFromBar()
         return -1;
     qint64 found = -1;
     const auto done = connect(FEditor, &THexEditor::OnFindDone, this, [&found](QObject*, qint64 at) { found = at; });
-    const bool started = same ? FEditor->StartFindPrevious() : FEditor->StartFindLast(text.constData(), mode, flags);
+    bool started;
+    if (backwards)
+        started = same ? FEditor->StartFindPrevious() : FEditor->StartFindLast(text.constData(), mode, flags);
+    else
+        started = same ? FEditor->StartFindNext() : FEditor->StartFindFirst(text.constData(), mode, flags);
     if (started)
         WaitForWork(tr("Searching..."));
     disconnect(done);

@@ -195,24 +195,6 @@ bool THexEditWindow::MaybeSave()
     }
 }
 
-qint64 THexEditWindow::FindFromBar()
-{
-    if (FWorking)
-        return -1;
-    QByteArray text;
-    int mode = 0, flags = 0;
-    bool same = false;
-    if (!ReadFindBar(&text, &mode, &flags, &same))
-        return -1;
-    qint64 found = -1;
-    const auto done = connect(FEditor, &THexEditor::OnFindDone, this, [&found](QObject*, qint64 at) { found = at; });
-    const bool started = same ? FEditor->StartFindNext() : FEditor->StartFindFirst(text.constData(), mode, flags);
-    if (started)
-        WaitForWork(tr("Searching..."));
-    disconnect(done);
-    return ShowFound(found);
-}
-
 THexEditWindow::TChangedAnswer THexEditWindow::AskChangedOnDisk()
 {
     QMessageBox box(QMessageBox::Warning, QString::fromLatin1(AppTitle),

@@ -118,6 +118,7 @@ private:
     // The search the bar asks for: text, mode, flags; and whether it is the
     // one running (the bar unchanged since).
     bool ReadFindBar(QByteArray* text, int* mode, int* flags, bool* same);
+    qint64 FindFromBarTowards(bool backwards);
     // Moves to a match found, or says why there is none.
     qint64 ShowFound(qint64 found);
     void BuildFindBar(QWidget* parent);
